@@ -1,0 +1,274 @@
+// paths.cpp - Windows-path mapping: drive table, "." and ".." handling, case-insensitive lookup.
+#include "api32/win32/paths.hpp"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "api32/runtime/text.hpp"
+#include "api32/win32/last_error.hpp"
+
+namespace api32::win32 {
+namespace {
+
+struct drive_table {
+  std::mutex mutex;
+  std::array<std::optional<std::string>, 26> roots;
+  drive_table() {
+    roots['Z' - 'A'] = "/";
+    for (char c = 'A'; c <= 'Z'; ++c) {
+      std::string name = std::string("API32_DRIVE_") + c;
+      if (const char* value = std::getenv(name.c_str()); value && *value) roots[static_cast<std::size_t>(c - 'A')] = value;
+    }
+  }
+};
+
+drive_table& drives() {
+  static drive_table table;
+  return table;
+}
+
+std::string strip_trailing_slashes(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+bool exists_nofollow(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string current_folder() {
+  std::string buffer(4096, '\0');
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() > (1u << 20)) return "/";
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(std::char_traits<char>::length(buffer.c_str()));
+  return buffer;
+}
+
+// The drive letter and the components below its root for a native absolute path.
+char drive_of(std::string_view native, std::string& below_root) {
+  auto& table = drives();
+  std::lock_guard lock(table.mutex);
+  char best = 0;
+  std::size_t best_length = 0;
+  for (std::size_t i = 0; i < 26; ++i) {
+    if (!table.roots[i]) continue;
+    const std::string& root = *table.roots[i];
+    bool matches = root == "/" || (native.substr(0, root.size()) == root &&
+                                   (native.size() == root.size() || native[root.size()] == '/'));
+    std::size_t length = root == "/" ? 0 : root.size();
+    if (matches && (best == 0 || length > best_length)) {
+      best = static_cast<char>('A' + i);
+      best_length = length;
+    }
+  }
+  if (best != 0) below_root = std::string(native.substr(best_length));
+  return best;
+}
+
+void push_components(std::string_view rest, std::vector<std::string>& parts) {
+  std::size_t i = 0;
+  while (i < rest.size()) {
+    while (i < rest.size() && is_separator(rest[i])) ++i;
+    std::size_t j = i;
+    while (j < rest.size() && !is_separator(rest[j])) ++j;
+    std::string_view part = rest.substr(i, j - i);
+    if (part.empty() || part == ".") {
+    } else if (part == "..") {
+      if (!parts.empty()) parts.pop_back();  // clamped at the root, as Windows does
+    } else {
+      parts.emplace_back(part);
+    }
+    i = j;
+  }
+}
+
+}  // namespace
+
+bool set_drive(char letter, std::string native_root) {
+  int upper = std::toupper(static_cast<unsigned char>(letter));
+  if (upper < 'A' || upper > 'Z') return false;
+  auto& table = drives();
+  std::lock_guard lock(table.mutex);
+  auto& slot = table.roots[static_cast<std::size_t>(upper - 'A')];
+  if (native_root.empty()) slot.reset();
+  else slot = strip_trailing_slashes(std::move(native_root));
+  return true;
+}
+
+std::optional<std::string> drive_root(char letter) {
+  int upper = std::toupper(static_cast<unsigned char>(letter));
+  if (upper < 'A' || upper > 'Z') return std::nullopt;
+  auto& table = drives();
+  std::lock_guard lock(table.mutex);
+  return table.roots[static_cast<std::size_t>(upper - 'A')];
+}
+
+bool is_unc_path(std::string_view p) { return p.size() >= 2 && is_separator(p[0]) && is_separator(p[1]); }
+
+std::string resolve_case(std::string_view native_path) {
+  std::string path(native_path);
+  if (path.empty() || exists_nofollow(path)) return path;
+  bool absolute = path.front() == '/';
+  bool trailing = path.size() > 1 && path.back() == '/';
+  std::vector<std::string> parts;
+  {
+    std::size_t i = 0;
+    while (i < path.size()) {
+      while (i < path.size() && path[i] == '/') ++i;
+      std::size_t j = path.find('/', i);
+      if (j == std::string::npos) j = path.size();
+      if (j > i) parts.emplace_back(path.substr(i, j - i));
+      i = j;
+    }
+  }
+  bool searching = true;
+  std::string out;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    const std::string& part = parts[k];
+    std::string base = absolute ? (out.empty() ? "/" : out) : (out.empty() ? "." : out);
+    std::string candidate = out.empty() ? (absolute ? "/" + part : part) : out + "/" + part;
+    if (searching && !exists_nofollow(candidate) && part != "." && part != "..") {
+      std::string found;
+      if (std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(base.c_str()), ::closedir); dir) {
+        while (dirent* entry = ::readdir(dir.get())) {
+          std::string_view name = entry->d_name;
+          if (name != "." && name != ".." && text::iequals(name, part)) {
+            found = name;
+            if (name == part) break;
+          }
+        }
+      }
+      if (!found.empty()) candidate = out.empty() ? (absolute ? "/" + found : found) : out + "/" + found;
+      else searching = false;  // nothing below a missing component can exist
+    }
+    out = candidate;
+  }
+  if (out.empty()) out = absolute ? "/" : ".";
+  if (trailing && out != "/") out += '/';
+  return out;
+}
+
+std::optional<std::string> to_native_path(std::string_view p) {
+  if (p.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (p.find('\0') != std::string_view::npos) {
+    SetLastError(ERROR_INVALID_NAME);
+    return std::nullopt;
+  }
+  // \\?\C:\... is the long-path form of C:\...; other \\ forms are network or device paths.
+  if (p.size() >= 4 && p[0] == '\\' && p[1] == '\\' && p[2] == '?' && p[3] == '\\') p.remove_prefix(4);
+  if (p.size() >= 2 && is_separator(p[0]) && is_separator(p[1])) {
+    SetLastError(ERROR_BAD_NETPATH);
+    return std::nullopt;
+  }
+  bool trailing = is_separator(p.back());
+  if (p.front() == '/') {  // native absolute
+    return resolve_case(p);
+  }
+  std::string root;
+  std::vector<std::string> parts;
+  std::string_view rest = p;
+  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+    auto mapped = drive_root(p[0]);
+    if (!mapped) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return std::nullopt;
+    }
+    root = *mapped;
+    rest = p.substr(2);
+    if (rest.empty() || !is_separator(rest.front())) {
+      // "C:name" is relative to the drive's current folder: ours when the current folder is on that drive
+      std::string below;
+      std::string cwd = current_folder();
+      if (drive_of(cwd, below) == std::toupper(static_cast<unsigned char>(p[0]))) push_components(below, parts);
+    }
+  } else {
+    std::string below;
+    std::string cwd = current_folder();
+    char drive = drive_of(cwd, below);
+    if (drive == 0) {  // current folder outside every drive: use it natively
+      root = "/";
+      below = cwd;
+    } else {
+      root = *drive_root(drive);
+    }
+    if (!is_separator(p.front())) push_components(below, parts);  // relative to the current folder
+  }
+  push_components(rest, parts);
+  std::string native = root == "/" ? "" : root;
+  for (const auto& part : parts) native += "/" + part;
+  if (native.empty()) native = "/";
+  if (trailing && native.back() != '/') native += '/';
+  return resolve_case(native);
+}
+
+std::string to_windows_path(std::string_view native) {
+  if (native.empty() || native.front() != '/') {
+    std::string out(native);
+    for (char& c : out)
+      if (c == '/') c = '\\';
+    return out;
+  }
+  std::string below;
+  char drive = drive_of(native, below);
+  if (drive == 0) {  // no drive maps this path (Z: was removed): keep the native form
+    return std::string(native);
+  }
+  std::string out;
+  out += drive;
+  out += ':';
+  if (below.empty()) below = "/";
+  for (char c : below) out += c == '/' ? '\\' : c;
+  return out;
+}
+
+}  // namespace api32::win32
+
+namespace api32::win32 {
+
+bool wildcard_match(std::string_view pattern, std::string_view name) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  std::string p = text::lower(pattern), n = text::lower(name);
+  // a pattern ending in ".*" also matches names without a point, as on Windows
+  if (p.size() >= 2 && p.compare(p.size() - 2, 2, ".*") == 0 && n.find('.') == std::string::npos)
+    p.resize(p.size() - 2);
+  // iterative matcher over characters (code points), with backtracking to the last '*'
+  std::size_t pi = 0, ni = 0, star = std::string::npos, mark = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && p[pi] == '*') {
+      star = pi++;
+      mark = ni;
+    } else if (pi < p.size() && p[pi] == '?') {
+      ++pi;
+      ni += text::char_size(n, ni);
+    } else if (pi < p.size() && p[pi] == n[ni]) {
+      ++pi;
+      ++ni;
+    } else if (star != std::string::npos) {
+      pi = star + 1;
+      mark += text::char_size(n, mark);
+      ni = mark;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+}  // namespace api32::win32
