@@ -1,0 +1,142 @@
+// uo_nv_ziplib.hpp - the zip library: reading, listing, extracting and writing zip archives, and compressing
+// memory buffers, over minizip 1.1 and zlib.
+//
+// Archive handles are 32-bit values of the handle table (0 = none); the caller owns every handle an open
+// function returns and closes it with the matching close function. Results are minizip's and zlib's codes,
+// passed through unchanged, unless a function says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "api32/file/file_records.hpp"
+#include "api32/runtime/datastore.hpp"
+#include "api32/runtime/values.hpp"
+#include "api32/zip/zip_records.hpp"
+
+namespace api32 {
+
+class uo_nv_ziplib {
+public:
+  // zlib and minizip codes, and the deflate method
+  static constexpr std::int16_t z_ok = 0;
+  static constexpr std::int16_t z_stream_end = 1;
+  static constexpr std::int16_t z_need_dict = 2;
+  static constexpr std::int16_t z_errno = -1;
+  static constexpr std::int16_t z_stream_error = -2;
+  static constexpr std::int16_t z_data_error = -3;
+  static constexpr std::int16_t z_mem_error = -4;
+  static constexpr std::int16_t z_buf_error = -5;
+  static constexpr std::int16_t z_version_error = -6;
+  static constexpr std::int16_t unz_ok = 0;
+  static constexpr std::int16_t unz_end_of_list_of_file = -100;
+  static constexpr std::int16_t unz_paramerror = -102;
+  static constexpr std::int16_t unz_badzipfile = -103;
+  static constexpr std::int16_t unz_internalerror = -104;
+  static constexpr std::int16_t unz_crcerror = -105;
+  static constexpr std::int16_t zip_ok = 0;
+  static constexpr std::int16_t zip_errno = -1;
+  static constexpr std::int16_t zip_paramerror = -102;
+  static constexpr std::int16_t zip_internalerror = -104;
+  static constexpr std::int16_t z_deflated = 8;
+
+  // instance variables
+  std::int16_t z_default_compression = -1;
+  std::optional<api32::date> id_filedate;  ///< declared; no function reads or writes it
+  std::optional<api32::time> it_filetime;  ///< declared; no function reads or writes it
+
+  uo_nv_ziplib() = default;
+  ~uo_nv_ziplib() = default;
+
+  // ---- reader
+  std::uint32_t of_unzopen(const std::string& as_filename);
+  std::int16_t of_unzclose(std::uint32_t aul_unzfile);
+  std::string of_unzgetglobalcomment(std::uint32_t aul_unzfile);
+  std::int16_t of_unzgotofirstfile(std::uint32_t aul_unzfile);
+  std::int16_t of_unzgotonextfile(std::uint32_t aul_unzfile);
+  std::int16_t of_unzgetglobalinfo(std::uint32_t aul_unzfile, std::uint32_t& aul_entries, std::uint32_t& aul_cmtsize);
+  std::int32_t lastpos(const std::optional<std::string>& as_string, const std::string& as_findstr);
+  std::int16_t of_unzlocatefile(std::uint32_t aul_unzfile, const std::string& as_filename);
+  std::int16_t of_unzopencurrentfile(std::uint32_t aul_unzfile);
+  std::int16_t of_unzclosecurrentfile(std::uint32_t aul_unzfile);
+  std::int16_t of_unzreadcurrentfile(std::uint32_t aul_unzfile, blob& ablob_data, std::uint32_t aul_destlen);
+  std::string of_replaceall(const std::string& as_oldstring, const std::string& as_findstr,
+                            const std::string& as_replace);
+  bool of_getbit(std::optional<std::uint32_t> al_decimal, std::uint16_t aui_bit);
+
+  // ---- listing
+  std::string of_dwdirectory(const std::string& as_filename);
+  std::string of_unzgetcurrentfileinfo(std::uint32_t aul_unzfile);
+  std::string of_cudwdirectory(const std::string& as_filename, datastore& ads, const std::string& as_basedir,
+                               bool ab_extract);
+  std::string of_cuunzgetcurrentfileinfo(std::uint32_t aul_unzfile, datastore& ads, const std::string& as_basedir,
+                                         bool ab_extract);
+
+  // ---- extraction
+  bool of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data);
+  bool of_extractfile(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath,
+                      const std::string& as_directory);
+  bool of_cuextractfile(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath,
+                        const std::string& as_directory);
+  std::int16_t of_setlastwritedatetime(const std::string& as_filename, os_filedatetime& astr_filetime);
+
+  // ---- writer
+  std::int16_t of_zipclosefileinzip(std::uint32_t aul_zipfile);
+  std::int16_t of_zipwriteinfileinzip(std::uint32_t aul_zipfile, blob& ablob_data);
+  std::int16_t of_zipclose(std::uint32_t aul_zipfile, const std::string& as_comment);
+  std::uint32_t of_zipopen(const std::string& as_filename);
+  std::int16_t of_internal_fa(const std::string& as_extension);
+  std::int16_t of_zipopennewfileinzip(std::uint32_t aul_zipfile, const std::string& as_filename,
+                                      const std::string& as_folder);
+  std::int16_t of_importfile(std::uint32_t aul_zipfile, const std::string& as_filename, const std::string& as_folder);
+
+  // ---- buffer compression (on failure the output is null)
+  bool of_compress(const blob& ablob_source, std::optional<blob>& ablob_dest);
+  bool of_compress(const std::string& as_source, std::optional<blob>& ablob_dest);
+  bool of_uncompress(const blob& ablob_src, std::uint32_t aul_destlen, std::optional<blob>& ablob_dest);
+  bool of_uncompress(const blob& ablob_src, std::uint32_t aul_destlen, std::optional<std::string>& as_dest);
+
+private:
+  // ---- external functions (zlibwapi.dll, KERNEL32.DLL): our binding to zlib, minizip and win32/
+  std::int16_t compress(blob& dest, std::uint32_t& destlen, blob& src, std::uint32_t srclen);
+  std::int16_t uncompress(blob& dest, std::uint32_t& destlen, blob& src, std::uint32_t srclen);
+  std::uint32_t unzopen(const std::string& filename);
+  std::int16_t unzclose(std::uint32_t unzfile);
+  std::int16_t unzgetglobalcomment(std::uint32_t unzfile, std::string& szcomment, std::uint32_t usizebuf);
+  std::int16_t unzgetglobalinfo(std::uint32_t unzfile, unz_global_info& str_global_info);
+  std::int16_t unzgotofirstfile(std::uint32_t unzfile);
+  std::int16_t unzgotonextfile(std::uint32_t unzfile);
+  std::int16_t unzgetcurrentfileinfo(std::uint32_t unzfile, unz_fileinfo& file_info, std::string& szfilename,
+                                     std::uint32_t filenamesize, std::string& extrafield, std::uint32_t extrasize,
+                                     std::string& comment, std::uint32_t cmtsize);
+  std::int16_t unzlocatefile(std::uint32_t unzfile, const std::string& filename, std::int16_t icase);
+  std::int16_t unzopencurrentfile(std::uint32_t unzfile);
+  std::int16_t unzclosecurrentfile(std::uint32_t unzfile);
+  std::int16_t unzreadcurrentfile(std::uint32_t unzfile, blob& data, std::uint32_t datalen);
+  std::uint32_t zipopen(std::string& filename, std::int16_t append);
+  std::int16_t zipclose(std::uint32_t zipfile, std::string& szcomment);
+  std::int16_t zipopennewfileinzip(std::uint32_t file, std::string& filename, zip_fileinfo& zipfi,
+                                   std::optional<std::uint32_t>& extrafield_local, std::uint16_t size_extrafield_local,
+                                   std::optional<std::uint32_t>& extrafield_global,
+                                   std::uint16_t size_extrafield_global, std::optional<std::string>& comment,
+                                   std::int16_t method, std::int16_t level);
+  std::int16_t zipwriteinfileinzip(std::uint32_t zipfile, blob& buffer, std::int32_t usizebuf);
+  std::int16_t zipclosefileinzip(std::uint32_t zipfile);
+  std::int32_t openfile(std::string& filename, os_fileopeninfo& of_struct, std::uint32_t action);
+  bool setfiletime(std::int32_t hfile, os_filedatetime lpcreationtime, os_filedatetime lplastaccesstime,
+                   os_filedatetime lplastwritetime);
+  bool closehandle(std::int32_t file_hand);
+  std::uint32_t findfirstfilea(std::string& filename, os_finddata& findfiledata);
+  bool findclose(std::uint32_t handle);
+  bool filetimetosystemtime(os_filedatetime& lpfiletime, os_systemtime& lpsystemtime);
+  bool filetimetolocalfiletime(os_filedatetime& lpfiletime, os_filedatetime& lplocalfiletime);
+  bool systemtimetofiletime(os_systemtime lpsystemtime, os_filedatetime& lpfiletime);
+  bool localfiletimetofiletime(os_filedatetime& lplocalfiletime, os_filedatetime& lpfiletime);
+};
+
+/// The table layout d_zipfiles: filename, filepath, fullname with the headers "Filename", "Filepath",
+/// "Fullname" (Arial 10 point, normal weight, in the host's rendering).
+const table_layout& d_zipfiles();
+
+}  // namespace api32
