@@ -1,0 +1,43 @@
+// ziplib_binding_kernel32.cpp - the zip library's own KERNEL32 declarations, bound to the win32/ stand-in.
+#include "api32/win32/files.hpp"
+#include "api32/zip/uo_nv_ziplib.hpp"
+
+namespace api32 {
+
+std::int32_t uo_nv_ziplib::openfile(std::string& filename, os_fileopeninfo& of_struct, std::uint32_t action) {
+  return win32::OpenFile(filename, &of_struct, action);
+}
+
+bool uo_nv_ziplib::setfiletime(std::int32_t hfile, os_filedatetime lpcreationtime, os_filedatetime lplastaccesstime,
+                               os_filedatetime lplastwritetime) {
+  return win32::SetFileTime(static_cast<win32::HANDLE>(hfile), &lpcreationtime, &lplastaccesstime,
+                            &lplastwritetime) != 0;
+}
+
+bool uo_nv_ziplib::closehandle(std::int32_t file_hand) {
+  return win32::CloseHandle(static_cast<win32::HANDLE>(file_hand)) != 0;
+}
+
+std::uint32_t uo_nv_ziplib::findfirstfilea(std::string& filename, os_finddata& findfiledata) {
+  return win32::FindFirstFileA(filename, &findfiledata);
+}
+
+bool uo_nv_ziplib::findclose(std::uint32_t handle) { return win32::FindClose(handle) != 0; }
+
+bool uo_nv_ziplib::filetimetosystemtime(os_filedatetime& lpfiletime, os_systemtime& lpsystemtime) {
+  return win32::FileTimeToSystemTime(&lpfiletime, &lpsystemtime) != 0;
+}
+
+bool uo_nv_ziplib::filetimetolocalfiletime(os_filedatetime& lpfiletime, os_filedatetime& lplocalfiletime) {
+  return win32::FileTimeToLocalFileTime(&lpfiletime, &lplocalfiletime) != 0;
+}
+
+bool uo_nv_ziplib::systemtimetofiletime(os_systemtime lpsystemtime, os_filedatetime& lpfiletime) {
+  return win32::SystemTimeToFileTime(&lpsystemtime, &lpfiletime) != 0;
+}
+
+bool uo_nv_ziplib::localfiletimetofiletime(os_filedatetime& lplocalfiletime, os_filedatetime& lpfiletime) {
+  return win32::LocalFileTimeToFileTime(&lplocalfiletime, &lpfiletime) != 0;
+}
+
+}  // namespace api32

@@ -1,0 +1,32 @@
+// ziplib_text.cpp - the zip library's text and number helpers: lastpos, of_replaceall, of_getbit.
+#include <cmath>
+
+#include "api32/runtime/text.hpp"
+#include "api32/zip/uo_nv_ziplib.hpp"
+
+namespace api32 {
+
+std::int32_t uo_nv_ziplib::lastpos(const std::optional<std::string>& as_string, const std::string& as_findstr) {
+  if (!as_string) return 0;
+  std::int64_t length = text::len(*as_string);
+  std::int64_t find_length = text::len(as_findstr);
+  // walk from the last character towards the first, comparing the text that starts there
+  for (std::int64_t position = length; position >= 1; --position) {
+    if (text::mid(*as_string, position, find_length) == as_findstr) return static_cast<std::int32_t>(position);
+  }
+  return 0;
+}
+
+std::string uo_nv_ziplib::of_replaceall(const std::string& as_oldstring, const std::string& as_findstr,
+                                        const std::string& as_replace) {
+  // the replacement is never searched again, so "a" -> "aa" ends
+  return text::replace_all(as_oldstring, as_findstr, as_replace);
+}
+
+bool uo_nv_ziplib::of_getbit(std::optional<std::uint32_t> al_decimal, std::uint16_t aui_bit) {
+  if (!al_decimal || aui_bit == 0) return false;
+  double quotient = static_cast<double>(*al_decimal) / std::pow(2.0, aui_bit - 1);
+  return std::trunc(std::fmod(quotient, 2.0)) > 0;
+}
+
+}  // namespace api32
