@@ -8,11 +8,19 @@ namespace api32 {
 
 std::int32_t uo_nv_ziplib::lastpos(const std::optional<std::string>& as_string, const std::string& as_findstr) {
   if (!as_string) return 0;
-  std::int64_t length = text::len(*as_string);
-  std::int64_t find_length = text::len(as_findstr);
-  // walk from the last character towards the first, comparing the text that starts there
-  for (std::int64_t position = length; position >= 1; --position) {
-    if (text::mid(*as_string, position, find_length) == as_findstr) return static_cast<std::int32_t>(position);
+  const std::string& s = *as_string;
+  // An empty search text equals the empty part at the last position.
+  if (as_findstr.empty()) return static_cast<std::int32_t>(text::len(s));
+  // The last occurrence that starts on a character boundary, as a character position.
+  for (std::size_t at = s.rfind(as_findstr); at != std::string::npos;
+       at = at == 0 ? std::string::npos : s.rfind(as_findstr, at - 1)) {
+    std::int64_t index = 0;
+    std::size_t i = 0;
+    while (i < at) {
+      i += text::char_size(s, i);
+      ++index;
+    }
+    if (i == at) return static_cast<std::int32_t>(index + 1);
   }
   return 0;
 }
