@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "api32/file/file_records.hpp"
 #include "api32/runtime/datastore.hpp"
@@ -60,12 +61,22 @@ public:
   std::int16_t of_unzlocatefile(std::uint32_t aul_unzfile, const std::string& as_filename);
   std::int16_t of_unzopencurrentfile(std::uint32_t aul_unzfile);
   std::int16_t of_unzclosecurrentfile(std::uint32_t aul_unzfile);
+  /// Reads the open current entry into `ablob_data` in blocks of 8192 bytes. The blob grows with the data
+  /// (nothing is allocated on the strength of a declared size) and is never longer than `aul_destlen`:
+  /// - the entry delivered all its declared bytes: the blob is padded with spaces to `aul_destlen`; result 0;
+  /// - the data ended before the entry's declared size: the blob holds the bytes read; result unz_badzipfile;
+  /// - the entry has more than `aul_destlen` bytes: the blob is cut at `aul_destlen`; result z_buf_error;
+  /// - a read failed: the blob holds the bytes read before; result the failing (negative) code.
+  /// A CRC mismatch shows in the result of of_unzclosecurrentfile.
   std::int16_t of_unzreadcurrentfile(std::uint32_t aul_unzfile, blob& ablob_data, std::uint32_t aul_destlen);
   std::string of_replaceall(const std::string& as_oldstring, const std::string& as_findstr,
                             const std::string& as_replace);
   bool of_getbit(std::optional<std::uint32_t> al_decimal, std::uint16_t aui_bit);
 
   // ---- listing
+  // The extracting walk (of_cudwdirectory with ab_extract) writes nothing outside as_basedir: an entry whose
+  // name has a ".." component, a drive or a leading separator is listed and added to the table but not
+  // extracted.
   std::string of_dwdirectory(const std::string& as_filename);
   std::string of_unzgetcurrentfileinfo(std::uint32_t aul_unzfile);
   std::string of_cudwdirectory(const std::string& as_filename, datastore& ads, const std::string& as_basedir,
@@ -74,6 +85,9 @@ public:
                                          bool ab_extract);
 
   // ---- extraction
+  // An extraction succeeds only when the entry is stored or deflated, not encrypted, and was read whole with
+  // a matching CRC; the file is written under a temporary name and renamed over the target when complete, so
+  // a failed extraction leaves no partial file and a file that was there before unchanged.
   bool of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data);
   bool of_extractfile(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath,
                       const std::string& as_directory);
@@ -99,8 +113,10 @@ public:
 
 private:
   // ---- external functions (zlibwapi.dll, KERNEL32.DLL): our binding to zlib, minizip and win32/
-  std::int16_t compress(blob& dest, std::uint32_t& destlen, blob& src, std::uint32_t srclen);
-  std::int16_t uncompress(blob& dest, std::uint32_t& destlen, blob& src, std::uint32_t srclen);
+  std::int16_t compress(blob& dest, std::uint32_t& destlen, const blob& src, std::uint32_t srclen);
+  /// zlib's uncompress, except that `dest` grows as the data needs (never beyond `destlen`) instead of being
+  /// made `destlen` bytes long first; on return `dest` holds exactly the bytes produced.
+  std::int16_t uncompress(blob& dest, std::uint32_t& destlen, const blob& src, std::uint32_t srclen);
   std::uint32_t unzopen(const std::string& filename);
   std::int16_t unzclose(std::uint32_t unzfile);
   std::int16_t unzgetglobalcomment(std::uint32_t unzfile, std::string& szcomment, std::uint32_t usizebuf);
@@ -114,13 +130,14 @@ private:
   std::int16_t unzopencurrentfile(std::uint32_t unzfile);
   std::int16_t unzclosecurrentfile(std::uint32_t unzfile);
   std::int16_t unzreadcurrentfile(std::uint32_t unzfile, blob& data, std::uint32_t datalen);
+  std::int16_t unzeof(std::uint32_t unzfile);
   std::uint32_t zipopen(std::string& filename, std::int16_t append);
   std::int16_t zipclose(std::uint32_t zipfile, std::string& szcomment);
   std::int16_t zipopennewfileinzip(std::uint32_t file, std::string& filename, zip_fileinfo& zipfi,
                                    std::optional<std::uint32_t>& extrafield_local, std::uint16_t size_extrafield_local,
                                    std::optional<std::uint32_t>& extrafield_global,
                                    std::uint16_t size_extrafield_global, std::optional<std::string>& comment,
-                                   std::int16_t method, std::int16_t level);
+                                   std::int16_t method, std::int16_t level, std::int16_t zip64 = 0);
   std::int16_t zipwriteinfileinzip(std::uint32_t zipfile, blob& buffer, std::int32_t usizebuf);
   std::int16_t zipclosefileinzip(std::uint32_t zipfile);
   std::int32_t openfile(std::string& filename, os_fileopeninfo& of_struct, std::uint32_t action);
@@ -133,6 +150,20 @@ private:
   bool filetimetolocalfiletime(os_filedatetime& lpfiletime, os_filedatetime& lplocalfiletime);
   bool systemtimetofiletime(os_systemtime lpsystemtime, os_filedatetime& lpfiletime);
   bool localfiletimetofiletime(os_filedatetime& lplocalfiletime, os_filedatetime& lpfiletime);
+
+  // ---- reader, listing and extraction internals
+  struct entry_text;  // the working values of one listed entry (ziplib_listing.cpp)
+  void describe_current_entry(std::uint32_t aul_unzfile, entry_text& entry);
+  std::string file_type_of(const std::string& as_filename);
+  bool extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filepath,
+                             const std::string& as_directory);
+  /// File types found so far in the listing walk in progress (extension -> type); null outside a walk.
+  std::unordered_map<std::string, std::string>* listing_file_types_ = nullptr;
+
+  // ---- writer internals
+  /// of_zipopennewfileinzip, also reporting the source size its lookup found (0 when it found nothing).
+  std::int16_t open_entry_for_file(std::uint32_t aul_zipfile, const std::string& as_filename,
+                                   const std::string& as_folder, std::uint64_t& found_size);
 };
 
 /// The table layout d_zipfiles: filename, filepath, fullname with the headers "Filename", "Filepath",
