@@ -1,39 +1,48 @@
-// main.cpp - the reference host `api32`: drives the library's classes from the command line.
+// main.cpp - the reference host `api32`: installs the host services and drives the library's classes from the
+// command line. Exit status: 0 success, 1 the operation failed, 2 wrong usage.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <string>
-#include <vector>
 
-#include "api32/version.hpp"
-
-namespace {
-
-// The library's classes, in the order a host meets them.
-const std::vector<std::string> class_names = {"uo_nv_ziplib",          "uo_nv_compression", "uo_nv_process",
-                                              "uo_nv_file",            "uo_nv_getopenfilename",
-                                              "uo_nv_trayicon",        "trayicon_menu",     "w_download_addon",
-                                              "uo_nv_devil"};
-
-}  // namespace
+#include "api32/abi/api32.h"
+#include "commands.hpp"
+#include "host_setup.hpp"
 
 int main(int argc, char** argv) {
-  CLI::App app{"api32 - the reference host of the api32 library"};
+  CLI::App app{"api32 - the reference host of the api32 library: archives, processes, file times, desktop"};
   app.require_subcommand(0, 1);
+  app.set_help_all_flag("--help-all", "help for every subcommand");
   bool show_version = false;
   app.add_flag("--version", show_version, "print the library's version");
-  auto* classes = app.add_subcommand("classes", "list the library's classes");
+  int status = 0;
+  api32::tool::add_archive_commands(app, status);
+  api32::tool::add_process_commands(app, status);
+  api32::tool::add_file_commands(app, status);
+  api32::tool::add_abi_commands(app, status);
+  api32::tool::add_image_commands(app, status);
+  api32::tool::add_desktop_commands(app, status);
+  // the host's services are in place before any subcommand runs
+  api32::tool::install_host();
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : 2;
+    app.exit(e);
+    return 2;
   }
-  if (show_version || app.get_subcommands().empty()) {
-    std::printf("api32 %s\n", api32::version());
-    if (!classes->parsed()) return 0;
+  if (app.get_subcommands().empty()) {
+    if (show_version) {
+      std::printf("api32 %s\n", api32_version());
+      return 0;
+    }
+    std::printf("%s", app.help().c_str());
+    return 2;
   }
-  if (classes->parsed()) {
-    for (const auto& name : class_names) std::printf("%s\n", name.c_str());
-  }
-  return 0;
+  std::fflush(stdout);
+  return status;
 }

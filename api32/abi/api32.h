@@ -1,0 +1,176 @@
+/* api32.h - the per-class entry points of libapi32.so, for any host in C or any language with a C FFI.
+ *
+ * Each class of the library has an entry point getVtableInfo_<class>() that returns a static description of
+ * the class (its name, ancestor, constants, public instance variables and functions in their declared order)
+ * together with the operations that drive it: create (runs the constructor), destroy (runs the destructor),
+ * trigger (an event by name), invoke (a function by index), and reading and writing instance variables.
+ *
+ * Values cross the boundary as tagged api32_value records. The host owns the values it passes; every value
+ * the library hands back (a result, the by-reference arguments written back, a variable read) is one
+ * api32_result that the host frees with api32_release(). Nothing else is ever freed by the host.
+ * The layout is versioned: a host checks abi_version == API32_ABI_VERSION before it reads anything else.
+ */
+#ifndef API32_ABI_API32_H
+#define API32_ABI_API32_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define API32_ABI_VERSION 1u
+
+#if defined(__GNUC__)
+#define API32_EXPORT __attribute__((visibility("default")))
+#else
+#define API32_EXPORT
+#endif
+
+/* The value types of the classes. */
+typedef enum api32_type {
+  API32_NONE = 0,     /* no value (the result of a function without one) */
+  API32_INTEGER = 1,  /* 16-bit signed, in i */
+  API32_UINT = 2,     /* 16-bit unsigned, in i */
+  API32_LONG = 3,     /* 32-bit signed, in i */
+  API32_ULONG = 4,    /* 32-bit unsigned, in i */
+  API32_BOOLEAN = 5,  /* 0 or 1, in i */
+  API32_DECIMAL = 6,  /* exact decimal as text ("2.5"), in text */
+  API32_DOUBLE = 7,   /* in d */
+  API32_CHAR = 8,     /* one byte, in i */
+  API32_STRING = 9,   /* UTF-8 text, in text (length in size) */
+  API32_BLOB = 10,    /* bytes, in bytes/size */
+  API32_DATE = 11,    /* "yyyy-mm-dd", in text */
+  API32_TIME = 12,    /* "hh:mm:ss[.ffffff]", in text */
+  API32_DATETIME = 13, /* "yyyy-mm-dd hh:mm:ss", in text */
+  API32_STRING_ARRAY = 14, /* items[count], each API32_STRING */
+  API32_CHAR_ARRAY = 15,   /* bytes/size, one byte per element */
+  API32_RECORD = 16,  /* items[count] in the record's field order, each with its field name in name */
+  API32_OBJECT = 17   /* an object reference in object; type_name says its class ("datastore", ...) */
+} api32_type;
+
+typedef struct api32_value {
+  int32_t type;    /* api32_type */
+  int32_t is_null; /* 1: the null value of its type */
+  int64_t i;
+  double d;
+  const char* text;
+  const uint8_t* bytes;
+  size_t size; /* length of text in bytes, of bytes, of a char array */
+  const struct api32_value* items;
+  size_t count;
+  void* object;
+  const char* name;      /* field name inside a record */
+  const char* type_name; /* record or class name */
+} api32_value;
+
+typedef struct api32_param {
+  const char* name;
+  int32_t type;      /* api32_type */
+  int32_t by_ref;    /* 1: written back after the call */
+  const char* type_name; /* record or class name for API32_RECORD / API32_OBJECT */
+} api32_param;
+
+typedef struct api32_function {
+  const char* name;
+  int32_t result_type;
+  const char* result_type_name;
+  int32_t param_count;
+  const api32_param* params;
+} api32_function;
+
+typedef struct api32_constant {
+  const char* name;
+  int32_t type;
+  const char* value; /* the value in text form */
+} api32_constant;
+
+typedef struct api32_variable {
+  const char* name;
+  int32_t type;
+  const char* type_name;
+  int32_t writable;
+} api32_variable;
+
+/* What the library hands back: the result, then the by-reference arguments in parameter order (only those),
+ * or a variable's value. error is NULL on success, else a one-line message (and status is negative). */
+typedef struct api32_result {
+  int32_t status; /* 0 success; API32_E_* otherwise */
+  const char* error;
+  api32_value value;
+  size_t out_count;
+  const api32_value* out;
+} api32_result;
+
+#define API32_OK 0
+#define API32_E_ARGUMENTS (-1)   /* wrong number or types of arguments */
+#define API32_E_INDEX (-2)       /* no such function, event or variable */
+#define API32_E_OBJECT (-3)      /* null or foreign object */
+#define API32_E_UNAVAILABLE (-4) /* the class cannot be used here (desktop module or display missing) */
+#define API32_E_FAILED (-5)      /* the operation failed inside the library */
+
+typedef struct api32_vtable_info {
+  uint32_t abi_version; /* API32_ABI_VERSION */
+  const char* class_name;
+  const char* ancestor;
+  int32_t constant_count;
+  const api32_constant* constants;
+  int32_t variable_count;
+  const api32_variable* variables;
+  int32_t function_count;
+  const api32_function* functions;
+  /* Creates an object and runs its constructor; NULL when the class is unavailable (see api32_last_error). */
+  void* (*create)(void);
+  /* Runs the destructor and frees the object. */
+  void (*destroy)(void* object);
+  /* Runs an event: "constructor", "destructor", or a window's "open" with its opening text in arg (may be NULL). */
+  api32_result* (*trigger)(void* object, const char* event, const api32_value* arg);
+  /* Calls function function_index (0-based, in the order of functions) with arg_count arguments. */
+  api32_result* (*invoke)(void* object, int32_t function_index, const api32_value* args, int32_t arg_count);
+  api32_result* (*get_variable)(void* object, const char* name);
+  api32_result* (*set_variable)(void* object, const char* name, const api32_value* value);
+} api32_vtable_info;
+
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_ziplib(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_compression(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_process(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_file(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_devil(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_getopenfilename(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_trayicon(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_trayicon_menu(void);
+API32_EXPORT const api32_vtable_info* getVtableInfo_w_download_addon(void);
+
+/* The description of a class by name (as getVtableInfo_<name> returns it), or NULL for an unknown or
+ * unavailable class (see api32_last_error). */
+API32_EXPORT const api32_vtable_info* api32_find_class(const char* name);
+/* Every class name, NULL-terminated. */
+API32_EXPORT const char* const* api32_class_names(void);
+/* The library's version text. */
+API32_EXPORT const char* api32_version(void);
+/* Why the last failed create on this thread failed ("" when none). */
+API32_EXPORT const char* api32_last_error(void);
+/* Frees a result handed back by the library (NULL is ignored). */
+API32_EXPORT void api32_release(api32_result* result);
+
+/* Table objects (the datastore a listing fills). layout_name: "d_zipfiles" or "dw_processes". */
+API32_EXPORT void* api32_datastore_create(const char* layout_name);
+API32_EXPORT void api32_datastore_destroy(void* datastore);
+API32_EXPORT int32_t api32_datastore_rowcount(const void* datastore);
+/* The value of a column of a row (1-based) as a result of type API32_STRING (null when unset). */
+API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_t row, const char* column);
+
+/* Host services: "app_path", "app_addon_url", "game_name", "download_folder" (API32_STRING) and "gziplib"
+ * (API32_OBJECT made by getVtableInfo_uo_nv_ziplib()->create). Returns API32_OK or API32_E_ARGUMENTS. */
+API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value);
+
+/* Runs one of the reference host's desktop commands ("open-files", "tray", "browse") from the desktop module,
+ * with the command's own arguments; its exit status, or 2 when the module cannot be loaded. */
+API32_EXPORT int api32_desktop_command(const char* command, int argc, const char* const* argv);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* API32_ABI_API32_H */

@@ -1,0 +1,66 @@
+// compression_archive.cpp - opening, closing, locating and building archives through one interface.
+#include "api32/compression/uo_nv_compression.hpp"
+#include "api32/host/host_services.hpp"
+#include "api32/runtime/files.hpp"
+#include "api32/zip/uo_nv_ziplib.hpp"
+
+namespace api32 {
+
+std::uint32_t uo_nv_compression::of_unzopen(const std::string& as_filename) {
+  select_format(as_filename);
+  if (compression_format == format_rar) return rar_id;  // nothing is opened or looked at on disk
+  auto zip = host::globals().gziplib;
+  return zip ? zip->of_unzopen(as_filename) : 0;
+}
+
+std::int16_t uo_nv_compression::of_unzclose(std::uint32_t aul_unzfile) {
+  if (compression_format == format_rar) return 1;
+  auto zip = host::globals().gziplib;
+  return zip ? zip->of_unzclose(aul_unzfile) : uo_nv_ziplib::unz_paramerror;
+}
+
+std::int16_t uo_nv_compression::of_unzlocatefile(std::uint32_t aul_unzfile, const std::string& as_filename) {
+  if (compression_format != format_rar) {
+    auto zip = host::globals().gziplib;
+    return zip ? zip->of_unzlocatefile(aul_unzfile, as_filename) : uo_nv_ziplib::unz_paramerror;
+  }
+  // RAR: the entry is found by extracting it into the scratch folder
+  std::string scratch = host::globals().app_path + "tmps\\";
+  files::file_delete(scratch + as_filename);
+  of_extractfile(aul_unzfile, as_filename, "", scratch);
+  return files::file_exists(scratch + as_filename) ? 0 : 1;
+}
+
+std::uint32_t uo_nv_compression::of_zipopen(const std::string& as_filename) {
+  select_format(as_filename);
+  if (compression_format != format_rar) {
+    auto zip = host::globals().gziplib;
+    return zip ? zip->of_zipopen(as_filename) : 0;
+  }
+  directory_call(host::globals().app_path + "build\\");
+  return rar_id;
+}
+
+std::int16_t uo_nv_compression::of_importfile(std::uint32_t aul_zipfile, const std::string& as_filename,
+                                              const std::string& as_folder, const std::string& as_srcdirectory) {
+  auto& host = host::globals();
+  if (compression_format != format_rar) {
+    return host.gziplib ? host.gziplib->of_importfile(aul_zipfile, as_filename, as_folder) : -1;
+  }
+  // RAR: the file is staged below "build\" and the whole folder is added when the archive is closed
+  std::string staging = host.app_path + "build\\";
+  host.gnv_core->of_createpath(staging, as_folder);
+  files::file_copy(as_srcdirectory + as_filename, staging + as_folder + as_filename, true);
+  return 1;
+}
+
+std::int16_t uo_nv_compression::of_zipclose(std::uint32_t aul_zipfile, const std::string& as_comment) {
+  auto& host = host::globals();
+  if (compression_format != format_rar) {
+    return host.gziplib ? host.gziplib->of_zipclose(aul_zipfile, as_comment) : uo_nv_ziplib::zip_paramerror;
+  }
+  run_rar(fill_template(rar_addall), host.app_path + "build\\");
+  return 1;
+}
+
+}  // namespace api32

@@ -1,0 +1,314 @@
+// cmd_archive.cpp - list, extract, cat, create, compress, uncompress.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "api32/compression/uo_nv_compression.hpp"
+#include "api32/host/host_services.hpp"
+#include "api32/runtime/files.hpp"
+#include "api32/runtime/text.hpp"
+#include "api32/zip/uo_nv_ziplib.hpp"
+#include "commands.hpp"
+#include "host_setup.hpp"
+#include "output.hpp"
+
+namespace fs = std::filesystem;
+
+namespace api32::tool {
+namespace {
+
+bool is_rar(const std::string& path) { return api32::text::upper(api32::text::right(path, 4)) == ".RAR"; }
+
+bool read_all(const std::string& native, api32::blob& out) {
+  std::ifstream in(native, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool write_all(const std::string& native, const api32::blob& data) {
+  std::ofstream out(native, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  return static_cast<bool>(out);
+}
+
+int list(const std::string& archive, const std::string& extract_to, bool table, bool json) {
+  std::string native = native_path(archive);
+  if (!fs::is_regular_file(native)) {
+    fail("no such archive: " + archive);
+    return 1;
+  }
+  std::string path = windows_path(archive);
+  api32::uo_nv_compression front;
+  api32::datastore rows(api32::d_zipfiles());
+  if (is_rar(path)) {
+    front.of_unzopen(path);
+    if (extract_to.empty()) {
+      std::printf("RAR archives give no listing rows; use --extract-to DIR to extract %s\n", archive.c_str());
+      return 0;
+    }
+    std::string base = windows_folder(extract_to);
+    fs::create_directories(native_path(extract_to));
+    front.of_cudwdirectory(path, rows, base, true);
+    std::printf("RAR archives give no listing rows; extracted %s to %s\n", archive.c_str(),
+                native_path(extract_to).c_str());
+    return 0;
+  }
+  std::uint32_t handle = front.of_unzopen(path);  // shows the zip library's box when it cannot be opened
+  if (handle == 0) return 1;
+  front.of_unzclose(handle);
+  std::string base;
+  if (!extract_to.empty()) {
+    fs::create_directories(native_path(extract_to));
+    base = windows_folder(extract_to);
+  }
+  bool terminal = ::isatty(STDERR_FILENO) != 0;
+  if (terminal) std::fprintf(stderr, "%s %s ...", extract_to.empty() ? "listing" : "extracting", archive.c_str());
+  std::string listing = front.of_cudwdirectory(path, rows, base, !extract_to.empty());
+  if (terminal) std::fprintf(stderr, "\r%-60s\r", "");
+  if (json)
+    print_listing_json(listing);
+  else if (table)
+    print_table(rows);
+  else
+    print_listing(listing);
+  if (!extract_to.empty())
+    std::fprintf(stderr, "%d files extracted below %s\n", rows.rowcount(), native_path(extract_to).c_str());
+  return 0;
+}
+
+int extract(const std::string& archive, const std::string& entry, const std::string& target) {
+  std::string path = windows_path(archive);
+  if (!fs::is_regular_file(native_path(archive))) {
+    fail("no such archive: " + archive);
+    return 1;
+  }
+  std::string target_windows = windows_path(target);
+  std::string folder = target_windows.substr(0, target_windows.rfind('\\') + 1);
+  api32::uo_nv_compression front;
+  std::uint32_t handle = front.of_unzopen(path);
+  if (handle == 0) return 1;
+  bool ok = front.of_extractfile(handle, entry, target_windows, folder);
+  front.of_unzclose(handle);
+  if (!ok) fail("could not extract " + entry + " from " + archive);
+  return ok ? 0 : 1;
+}
+
+int cat(const std::string& archive, const std::string& entry) {
+  std::string path = windows_path(archive);
+  if (!fs::is_regular_file(native_path(archive))) {
+    fail("no such archive: " + archive);
+    return 1;
+  }
+  api32::blob data;
+  if (is_rar(path)) {
+    api32::uo_nv_compression front;
+    front.of_unzopen(path);
+    if (front.of_unzlocatefile(api32::uo_nv_compression::rar_id, entry) != 0) {
+      fail("no entry " + entry + " in " + archive);
+      return 1;
+    }
+    std::string copy = api32::host::globals().app_path + "tmps\\" + entry;
+    read_all(native_path(copy), data);
+    api32::files::file_delete(copy);
+  } else {
+    auto zip = api32::host::globals().gziplib;
+    std::uint32_t handle = zip->of_unzopen(path);
+    if (handle == 0) return 1;
+    bool found = zip->of_unzlocatefile(handle, entry) == 0;
+    bool ok = found && zip->of_extractblob(handle, entry, data);
+    zip->of_unzclose(handle);
+    if (!found) {
+      fail("no entry " + entry + " in " + archive);
+      return 1;
+    }
+    if (!ok) return 1;
+  }
+  std::fwrite(data.data(), 1, data.size(), stdout);
+  return 0;
+}
+
+// Adds a file or a folder's files, with their paths as the command line names them.
+void collect(const fs::path& p, std::vector<std::string>& out) {
+  std::error_code ec;
+  if (fs::is_directory(p, ec)) {
+    std::vector<fs::path> children;
+    for (const auto& e : fs::recursive_directory_iterator(p, ec))
+      if (e.is_regular_file()) children.push_back(e.path());
+    std::sort(children.begin(), children.end());
+    for (const auto& c : children) out.push_back(c.string());
+  } else {
+    out.push_back(p.string());
+  }
+}
+
+int create(const std::string& archive, const std::vector<std::string>& paths, const std::string& folder,
+           const std::string& comment) {
+  std::string path = windows_path(archive);
+  std::vector<std::string> sources;
+  for (const auto& p : paths) {
+    if (!fs::exists(native_path(p))) {
+      fail("no such file or folder: " + p);
+      return 1;
+    }
+    collect(p, sources);
+  }
+  api32::uo_nv_compression front;
+  auto& host = api32::host::globals();
+  if (is_rar(path)) {
+    // the front-end never empties its staging folder: the host does, before every archive it builds
+    std::string staging = native_path(host.app_path + "build");
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    fs::create_directories(staging, ec);
+    front.of_zipopen(path);
+    std::string folder_windows = folder;
+    for (char& c : folder_windows)
+      if (c == '/') c = '\\';
+    if (!folder_windows.empty() && folder_windows.back() != '\\') folder_windows += '\\';
+    for (const auto& s : sources) {
+      // the file's path below the current folder (or its name alone when it lies elsewhere)
+      fs::path absolute = fs::absolute(s).lexically_normal();
+      fs::path relative = absolute.lexically_relative(fs::current_path());
+      if (relative.empty() || *relative.begin() == "..") relative = absolute.filename();
+      fs::path base = absolute;
+      for (auto it = relative.begin(); it != relative.end(); ++it) base = base.parent_path();
+      std::string name = relative.string();
+      for (char& c : name)
+        if (c == '/') c = '\\';
+      front.of_importfile(api32::uo_nv_compression::rar_id, name, folder_windows, windows_folder(base.string()));
+    }
+    front.of_zipclose(api32::uo_nv_compression::rar_id, comment);
+    if (!fs::exists(native_path(archive))) {
+      fail("the archiver did not create " + archive);
+      return 1;
+    }
+    return 0;
+  }
+  std::uint32_t handle = front.of_zipopen(path);
+  if (handle == 0) return 1;
+  int failures = 0;
+  for (const auto& s : sources) {
+    // relative paths stay relative (entry names follow them); absolute ones lose their drive
+    std::string name = fs::path(s).is_absolute() ? windows_path(s) : s;
+    for (char& c : name)
+      if (c == '/') c = '\\';
+    std::int16_t rc = front.of_importfile(handle, name, folder, "");
+    if (rc != 0) {
+      fail("could not add " + s + " (code " + std::to_string(rc) + ")");
+      ++failures;
+    }
+  }
+  std::int16_t rc = front.of_zipclose(handle, comment);
+  if (rc != 0) fail("could not finish " + archive + " (code " + std::to_string(rc) + ")");
+  return failures == 0 && rc == 0 ? 0 : 1;
+}
+
+int compress(const std::string& in, const std::string& out) {
+  api32::blob source;
+  if (!read_all(native_path(in), source)) {
+    fail("cannot read " + in);
+    return 1;
+  }
+  std::optional<api32::blob> packed;
+  if (!api32::host::globals().gziplib->of_compress(source, packed) || !packed) return 1;
+  if (!write_all(native_path(out), *packed)) {
+    fail("cannot write " + out);
+    return 1;
+  }
+  std::fprintf(stderr, "%zu bytes -> %zu bytes (keep the size %zu to uncompress)\n", source.size(), packed->size(),
+               source.size());
+  return 0;
+}
+
+int uncompress(const std::string& in, const std::string& out, std::uint32_t size) {
+  api32::blob source;
+  if (!read_all(native_path(in), source)) {
+    fail("cannot read " + in);
+    return 1;
+  }
+  std::optional<api32::blob> unpacked;
+  if (!api32::host::globals().gziplib->of_uncompress(source, size, unpacked) || !unpacked) return 1;
+  if (!write_all(native_path(out), *unpacked)) {
+    fail("cannot write " + out);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void add_archive_commands(CLI::App& app, int& status) {
+  auto* l = app.add_subcommand("list", "list a ZIP or RAR archive (and extract it with --extract-to)");
+  static std::string list_archive_storage;
+  auto* list_archive = &list_archive_storage;
+  static std::string list_to_storage;
+  auto* list_to = &list_to_storage;
+  static bool list_table_storage(false);
+  auto* list_table = &list_table_storage;
+  static bool list_json_storage(false);
+  auto* list_json = &list_json_storage;
+  l->add_option("ARCHIVE", *list_archive, "the archive")->required();
+  l->add_option("--extract-to", *list_to, "extract every entry below this folder");
+  auto* t = l->add_flag("--table", *list_table, "print the d_zipfiles table");
+  l->add_flag("--json", *list_json, "print the rows as JSON")->excludes(t);
+  l->callback([&status, list_archive, list_to, list_table, list_json] {
+    status = list(*list_archive, *list_to, *list_table, *list_json);
+  });
+
+  auto* e = app.add_subcommand("extract", "extract one entry to a file");
+  static std::vector<std::string> e_args_storage(3);
+  auto* e_args = &e_args_storage;
+  e->add_option("ARCHIVE", (*e_args)[0])->required();
+  e->add_option("ENTRY", (*e_args)[1], "the entry's name (either separator, any case)")->required();
+  e->add_option("TARGET", (*e_args)[2], "the file to write")->required();
+  e->callback([&status, e_args] { status = extract((*e_args)[0], (*e_args)[1], (*e_args)[2]); });
+
+  auto* c = app.add_subcommand("cat", "write an entry's bytes to standard output");
+  static std::vector<std::string> c_args_storage(2);
+  auto* c_args = &c_args_storage;
+  c->add_option("ARCHIVE", (*c_args)[0])->required();
+  c->add_option("ENTRY", (*c_args)[1])->required();
+  c->callback([&status, c_args] { status = cat((*c_args)[0], (*c_args)[1]); });
+
+  auto* cr = app.add_subcommand("create", "create a ZIP or RAR archive (by its name) from files and folders");
+  static std::string cr_archive_storage;
+  auto* cr_archive = &cr_archive_storage;
+  static std::vector<std::string> cr_paths_storage;
+  auto* cr_paths = &cr_paths_storage;
+  static std::string cr_folder_storage;
+  auto* cr_folder = &cr_folder_storage;
+  static std::string cr_comment_storage;
+  auto* cr_comment = &cr_comment_storage;
+  cr->add_option("ARCHIVE", *cr_archive)->required();
+  cr->add_option("PATH", *cr_paths, "files and folders to add")->required();
+  cr->add_option("--folder", *cr_folder, "prefix of every entry's name inside the archive");
+  cr->add_option("--comment", *cr_comment, "the archive's comment (ZIP)");
+  cr->callback([&status, cr_archive, cr_paths, cr_folder, cr_comment] {
+    status = create(*cr_archive, *cr_paths, *cr_folder, *cr_comment);
+  });
+
+  auto* co = app.add_subcommand("compress", "compress a file into a zlib stream");
+  static std::vector<std::string> co_args_storage(2);
+  auto* co_args = &co_args_storage;
+  co->add_option("IN", (*co_args)[0])->required();
+  co->add_option("OUT", (*co_args)[1])->required();
+  co->callback([&status, co_args] { status = compress((*co_args)[0], (*co_args)[1]); });
+
+  auto* un = app.add_subcommand("uncompress", "uncompress a zlib stream");
+  static std::vector<std::string> un_args_storage(2);
+  auto* un_args = &un_args_storage;
+  static std::uint32_t un_size_storage(0);
+  auto* un_size = &un_size_storage;
+  un->add_option("IN", (*un_args)[0])->required();
+  un->add_option("OUT", (*un_args)[1])->required();
+  un->add_option("--size", *un_size, "the uncompressed length (or more)")->required();
+  un->callback([&status, un_args, un_size] { status = uncompress((*un_args)[0], (*un_args)[1], *un_size); });
+}
+
+}  // namespace api32::tool
