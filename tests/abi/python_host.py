@@ -1,0 +1,164 @@
+#!/usr/bin/python3
+"""Another host: drives libapi32.so by name through its entry points with ctypes, without our C++ headers.
+
+Lists and extracts a zip archive made by Python's zipfile through uo_nv_compression (with a uo_nv_ziplib
+handed to the host services), reads the table rows, and reads by-reference results back from uo_nv_ziplib.
+Exit status 0 when every check holds; the first failed check is printed.
+"""
+import ctypes as C
+import os
+import sys
+import tempfile
+import zipfile
+
+API32_INTEGER, API32_ULONG, API32_BOOLEAN, API32_STRING, API32_OBJECT = 1, 4, 5, 9, 17
+
+
+class Value(C.Structure):
+    pass
+
+
+Value._fields_ = [("type", C.c_int32), ("is_null", C.c_int32), ("i", C.c_int64), ("d", C.c_double),
+                  ("text", C.c_char_p), ("bytes", C.POINTER(C.c_uint8)), ("size", C.c_size_t),
+                  ("items", C.POINTER(Value)), ("count", C.c_size_t), ("object", C.c_void_p),
+                  ("name", C.c_char_p), ("type_name", C.c_char_p)]
+
+
+class Param(C.Structure):
+    _fields_ = [("name", C.c_char_p), ("type", C.c_int32), ("by_ref", C.c_int32), ("type_name", C.c_char_p)]
+
+
+class Function(C.Structure):
+    _fields_ = [("name", C.c_char_p), ("result_type", C.c_int32), ("result_type_name", C.c_char_p),
+                ("param_count", C.c_int32), ("params", C.POINTER(Param))]
+
+
+class Result(C.Structure):
+    _fields_ = [("status", C.c_int32), ("error", C.c_char_p), ("value", Value), ("out_count", C.c_size_t),
+                ("out", C.POINTER(Value))]
+
+
+CREATE = C.CFUNCTYPE(C.c_void_p)
+DESTROY = C.CFUNCTYPE(None, C.c_void_p)
+TRIGGER = C.CFUNCTYPE(C.POINTER(Result), C.c_void_p, C.c_char_p, C.POINTER(Value))
+INVOKE = C.CFUNCTYPE(C.POINTER(Result), C.c_void_p, C.c_int32, C.POINTER(Value), C.c_int32)
+GETVAR = C.CFUNCTYPE(C.POINTER(Result), C.c_void_p, C.c_char_p)
+SETVAR = C.CFUNCTYPE(C.POINTER(Result), C.c_void_p, C.c_char_p, C.POINTER(Value))
+
+
+class Info(C.Structure):
+    _fields_ = [("abi_version", C.c_uint32), ("class_name", C.c_char_p), ("ancestor", C.c_char_p),
+                ("constant_count", C.c_int32), ("constants", C.c_void_p), ("variable_count", C.c_int32),
+                ("variables", C.c_void_p), ("function_count", C.c_int32), ("functions", C.POINTER(Function)),
+                ("create", CREATE), ("destroy", DESTROY), ("trigger", TRIGGER), ("invoke", INVOKE),
+                ("get_variable", GETVAR), ("set_variable", SETVAR)]
+
+
+def check(condition, what):
+    if not condition:
+        print("FAILED:", what)
+        sys.exit(1)
+
+
+lib = C.CDLL(sys.argv[1])
+lib.api32_release.argtypes = [C.POINTER(Result)]
+lib.api32_datastore_create.restype = C.c_void_p
+lib.api32_datastore_create.argtypes = [C.c_char_p]
+lib.api32_datastore_rowcount.argtypes = [C.c_void_p]
+lib.api32_datastore_getitem.restype = C.POINTER(Result)
+lib.api32_datastore_getitem.argtypes = [C.c_void_p, C.c_int32, C.c_char_p]
+lib.api32_datastore_destroy.argtypes = [C.c_void_p]
+lib.api32_host_set.argtypes = [C.c_char_p, C.POINTER(Value)]
+
+
+def klass(name):
+    entry = getattr(lib, "getVtableInfo_" + name)
+    entry.restype = C.POINTER(Info)
+    info = entry().contents
+    check(info.abi_version == 1, "abi version of " + name)
+    check(info.class_name.decode() == name, "class name " + name)
+    return info
+
+
+def function_index(info, name, count):
+    for i in range(info.function_count):
+        f = info.functions[i]
+        if f.name.decode() == name and f.param_count == count:
+            return i
+    raise SystemExit("FAILED: no function %s/%d" % (name, count))
+
+
+def string(text):
+    raw = text.encode()
+    return Value(type=API32_STRING, text=raw, size=len(raw))
+
+
+def number(kind, n):
+    return Value(type=kind, i=n)
+
+
+def call(info, obj, name, *args):
+    array = (Value * len(args))(*args)
+    r = info.invoke(obj, function_index(info, name, len(args)), array, len(args))
+    check(r.contents.status == 0, "%s: %s" % (name, r.contents.error))
+    return r
+
+
+work = tempfile.mkdtemp(prefix="api32-pyhost-")
+archive = os.path.join(work, "mod.zip")
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("docs/readme.txt", "hello from another host\n")
+    z.writestr("data/über.bin", bytes(range(256)))
+    z.writestr("top.ini", "[x]\n")
+
+ziplib = klass("uo_nv_ziplib")
+front = klass("uo_nv_compression")
+zip_object = ziplib.create()
+check(lib.api32_host_set(b"gziplib", C.byref(Value(type=API32_OBJECT, object=zip_object))) == 0, "host gziplib")
+check(lib.api32_host_set(b"app_path", C.byref(string(work + "/"))) == 0, "host app_path")
+
+# by-reference results of the zip library: the number of entries and the comment's size
+r = call(ziplib, zip_object, "of_unzopen", string(archive))
+handle = r.contents.value.i
+lib.api32_release(r)
+check(handle != 0, "of_unzopen handle")
+r = call(ziplib, zip_object, "of_unzgetglobalinfo", number(API32_ULONG, handle), number(API32_ULONG, 0),
+         number(API32_ULONG, 99))
+check(r.contents.value.i == 0 and r.contents.out_count == 2, "of_unzgetglobalinfo result")
+check(r.contents.out[0].i == 3 and r.contents.out[1].i == 0, "entries 3 and comment size 0 written back")
+lib.api32_release(r)
+lib.api32_release(call(ziplib, zip_object, "of_unzclose", number(API32_ULONG, handle)))
+
+# list and extract through the front-end into a datastore of the d_zipfiles layout
+front_object = front.create()
+ds = lib.api32_datastore_create(b"d_zipfiles")
+check(ds, "datastore")
+lib.api32_release(call(front, front_object, "of_unzopen", string(archive)))
+out = os.path.join(work, "out") + "/"
+os.makedirs(out)
+r = call(front, front_object, "of_cudwdirectory", string(archive),
+         Value(type=API32_OBJECT, object=ds, type_name=b"datastore"), string(out), number(API32_BOOLEAN, 1))
+listing = C.string_at(r.contents.value.text, r.contents.value.size).decode()
+lib.api32_release(r)
+rows = listing.split("\r\n")
+check(len(rows) == 3, "three listing rows: %r" % listing)
+check(rows[0].split("\t")[0] == "readme.txt", "first row's name")
+check(lib.api32_datastore_rowcount(ds) == 3, "three table rows")
+item = lib.api32_datastore_getitem(ds, 2, b"fullname")
+check(item.contents.value.text.decode() == "data\\über.bin", "fullname column")
+lib.api32_release(item)
+with open(os.path.join(out, "docs", "readme.txt")) as f:
+    check(f.read() == "hello from another host\n", "extracted text")
+with open(os.path.join(out, "data", "über.bin"), "rb") as f:
+    check(f.read() == bytes(range(256)), "extracted bytes")
+
+# a wrong argument is reported, not acted on
+bad = (Value * 1)(number(API32_INTEGER, 1))
+r = front.invoke(front_object, function_index(front, "of_unzopen", 1), bad, 1)
+check(r.contents.status != 0 and r.contents.error, "type mismatch reported")
+lib.api32_release(r)
+
+lib.api32_datastore_destroy(ds)
+front.destroy(front_object)
+ziplib.destroy(zip_object)
+print("python host: ok")
