@@ -63,7 +63,9 @@ void* desktop_entry(const char* symbol) {
     set_last_error(m.error);
     return nullptr;
   }
-  return reinterpret_cast<void*>(api32::win32::GetProcAddress(m.module, symbol));
+  void* entry = reinterpret_cast<void*>(api32::win32::GetProcAddress(m.module, symbol));
+  if (!entry) set_last_error(std::string("the desktop module has no entry point ") + symbol);
+  return entry;
 }
 
 }  // namespace api32::abi
@@ -81,15 +83,8 @@ API32_EXPORT const api32_vtable_info* getVtableInfo_trayicon_menu(void) {
 API32_EXPORT const api32_vtable_info* getVtableInfo_w_download_addon(void) {
   return api32::abi::desktop_class("w_download_addon");
 }
-/* Runs a desktop command of the reference host from the module ("open-files", "tray", "browse"); 2 when the
- * module or the command is missing (the reason in api32_last_error). */
-API32_EXPORT int api32_desktop_command(const char* command, int argc, const char* const* argv) {
-  using run = int (*)(const char*, int, const char* const*);
-  auto entry = reinterpret_cast<run>(api32::abi::desktop_entry("api32_desktop_run_command"));
-  if (!entry) {
-    if (api32_last_error()[0] == '\0') api32::abi::set_last_error("the desktop module has no commands");
-    return 2;
-  }
-  return entry(command, argc, argv);
+API32_EXPORT void* api32_desktop_symbol(const char* name) {
+  if (!name) return nullptr;
+  return api32::abi::desktop_entry(name);
 }
 }

@@ -165,9 +165,9 @@ API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_
  * (API32_OBJECT made by getVtableInfo_uo_nv_ziplib()->create). Returns API32_OK or API32_E_ARGUMENTS. */
 API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value);
 
-/* Runs one of the reference host's desktop commands ("open-files", "tray", "browse") from the desktop module,
- * with the command's own arguments; its exit status, or 2 when the module cannot be loaded. */
-API32_EXPORT int api32_desktop_command(const char* command, int argc, const char* const* argv);
+/* An entry point of the desktop module by name (the reference host's desktop commands use it), loading the
+ * module on first use; NULL when the module or the name is missing (the reason in api32_last_error). */
+API32_EXPORT void* api32_desktop_symbol(const char* name);
 
 #ifdef __cplusplus
 }
