@@ -1,0 +1,279 @@
+// desktop_tray_item.cpp - one notification-area icon as an org.kde.StatusNotifierItem on the session bus.
+//
+// Each item has a connection of its own, so its unique name identifies it to the watcher and the item is
+// exported at the conventional path /StatusNotifierItem; closing the connection takes it off every panel.
+#include "api32/win32/desktop_tray_item.hpp"
+
+#include <gio/gio.h>
+#include <gtk/gtk.h>
+
+#include <utility>
+
+#include "api32/desktop/window.hpp"
+#include "api32/win32/desktop_tray.hpp"
+
+namespace api32::win32 {
+namespace {
+
+constexpr const char* item_path = "/StatusNotifierItem";
+constexpr const char* item_interface = "org.kde.StatusNotifierItem";
+constexpr const char* watcher_path = "/StatusNotifierWatcher";
+constexpr int register_timeout_ms = 4000;
+constexpr int default_double_click_ms = 400;
+
+constexpr const char* introspection_xml = R"xml(<node>
+  <interface name="org.kde.StatusNotifierItem">
+    <property name="Category" type="s" access="read"/>
+    <property name="Id" type="s" access="read"/>
+    <property name="Title" type="s" access="read"/>
+    <property name="Status" type="s" access="read"/>
+    <property name="WindowId" type="i" access="read"/>
+    <property name="IconName" type="s" access="read"/>
+    <property name="IconPixmap" type="a(iiay)" access="read"/>
+    <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+    <property name="ItemIsMenu" type="b" access="read"/>
+    <property name="Menu" type="o" access="read"/>
+    <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="SecondaryActivate">
+      <arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/>
+    </method>
+    <method name="Scroll">
+      <arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/>
+    </method>
+    <signal name="NewTitle"/>
+    <signal name="NewIcon"/>
+    <signal name="NewToolTip"/>
+    <signal name="NewStatus"><arg name="status" type="s"/></signal>
+  </interface>
+</node>)xml";
+
+// Parsed once and kept for the life of the process.
+GDBusInterfaceInfo* item_interface_info() {
+  static GDBusInterfaceInfo* info = [] {
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection_xml, nullptr);
+    GDBusInterfaceInfo* found = g_dbus_interface_info_ref(g_dbus_node_info_lookup_interface(node, item_interface));
+    g_dbus_node_info_unref(node);
+    return found;
+  }();
+  return info;
+}
+
+int double_click_ms() {
+  int ms = default_double_click_ms;
+  if (GtkSettings* settings = gdk_display_get_default() ? gtk_settings_get_default() : nullptr)
+    g_object_get(settings, "gtk-double-click-time", &ms, nullptr);
+  return ms > 0 ? ms : default_double_click_ms;
+}
+
+GVariant* pixmap_variant(const icon_image* icon) {
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE("a(iiay)"));
+  if (icon && !icon->argb.empty()) {
+    GVariant* bytes = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, icon->argb.data(), icon->argb.size(), 1);
+    g_variant_builder_add(&builder, "(ii@ay)", icon->width, icon->height, bytes);
+  }
+  return g_variant_builder_end(&builder);
+}
+
+struct register_request {
+  tray_item* item;
+  std::string owner;
+};
+
+}  // namespace
+
+// The C callbacks of GDBus, with access to the item's private members.
+struct tray_item_glue {
+  static void method_call(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method, GVariant*,
+                          GDBusMethodInvocation* invocation, gpointer self) {
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    static_cast<tray_item*>(self)->on_click(method);
+  }
+
+  static GVariant* get_property(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
+                                GError** error, gpointer self) {
+    auto* item = static_cast<tray_item*>(self);
+    const std::string property = name;
+    if (property == "Category") return g_variant_new_string("ApplicationStatus");
+    if (property == "Id") return g_variant_new_string(g_get_prgname() ? g_get_prgname() : "api32");
+    if (property == "Title") return g_variant_new_string(item->tip_.c_str());
+    if (property == "Status") return g_variant_new_string("Active");
+    if (property == "WindowId") return g_variant_new_int32(0);
+    if (property == "IconName") return g_variant_new_string("");
+    if (property == "IconPixmap") return pixmap_variant(item->icon_.get());
+    if (property == "ToolTip") {
+      GVariant* no_pixmap = pixmap_variant(nullptr);
+      return g_variant_new("(s@a(iiay)ss)", "", no_pixmap, item->tip_.c_str(), "");
+    }
+    if (property == "ItemIsMenu") return g_variant_new_boolean(FALSE);
+    if (property == "Menu") return g_variant_new_object_path("/NO_DBUSMENU");
+    g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s", name);
+    return nullptr;
+  }
+
+  static void watcher_appeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self) {
+    static_cast<tray_item*>(self)->on_watcher_appeared(owner);
+  }
+
+  static void watcher_vanished(GDBusConnection*, const gchar*, gpointer self) {
+    static_cast<tray_item*>(self)->on_watcher_vanished();
+  }
+
+  static void registered(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<register_request> request(static_cast<register_request*>(data));
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    if (reply) {
+      g_variant_unref(reply);
+      request->item->watcher_owner_ = request->owner;  // not cancelled, so the item is alive
+    } else {
+      g_error_free(error);  // cancelled (the item is gone) or refused: nothing to do
+    }
+  }
+
+  static gboolean drop_orphans(gpointer) {
+    drop_orphaned_tray_items();
+    return G_SOURCE_REMOVE;
+  }
+};
+
+namespace {
+const GDBusInterfaceVTable item_vtable = {&tray_item_glue::method_call, &tray_item_glue::get_property, nullptr, {}};
+}
+
+std::unique_ptr<tray_item> tray_item::create(std::uint16_t window_low16, std::uint32_t uid) {
+  std::unique_ptr<tray_item> item(new tray_item(window_low16, uid));
+  GError* error = nullptr;
+  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (!address) {
+    g_error_free(error);
+    SetLastError(ERROR_NOT_FOUND);
+    return nullptr;
+  }
+  item->connection_ = g_dbus_connection_new_for_address_sync(
+      address,
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  g_free(address);
+  if (!item->connection_) {
+    g_error_free(error);
+    SetLastError(ERROR_NOT_FOUND);
+    return nullptr;
+  }
+  item->bus_name_ = g_dbus_connection_get_unique_name(item->connection_);
+  item->cancellable_ = g_cancellable_new();
+  item->object_id_ = g_dbus_connection_register_object(item->connection_, item_path, item_interface_info(),
+                                                       &item_vtable, item.get(), nullptr, &error);
+  if (item->object_id_ == 0) {
+    g_error_free(error);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  item->watch_id_ = g_bus_watch_name_on_connection(item->connection_, status_notifier_watcher,
+                                                   G_BUS_NAME_WATCHER_FLAGS_NONE, &tray_item_glue::watcher_appeared,
+                                                   &tray_item_glue::watcher_vanished, item.get(), nullptr);
+  return item;
+}
+
+tray_item::~tray_item() {
+  if (cancellable_) {
+    g_cancellable_cancel(cancellable_);
+    g_object_unref(cancellable_);
+  }
+  if (watch_id_) g_bus_unwatch_name(watch_id_);
+  if (connection_) {
+    if (object_id_) g_dbus_connection_unregister_object(connection_, object_id_);
+    // Send what is queued (the last replies and signals) before the connection goes.
+    g_dbus_connection_flush_sync(connection_, nullptr, nullptr);
+    g_dbus_connection_close_sync(connection_, nullptr, nullptr);
+    g_object_unref(connection_);
+  }
+}
+
+bool tray_item::register_now() {
+  GError* error = nullptr;
+  GVariant* owner_reply =
+      g_dbus_connection_call_sync(connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                  "GetNameOwner", g_variant_new("(s)", status_notifier_watcher), G_VARIANT_TYPE("(s)"),
+                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, register_timeout_ms, nullptr, &error);
+  if (!owner_reply) {
+    g_error_free(error);
+    return false;
+  }
+  const gchar* owner_name = nullptr;
+  g_variant_get(owner_reply, "(&s)", &owner_name);
+  std::string owner = owner_name;
+  g_variant_unref(owner_reply);
+  GVariant* reply =
+      g_dbus_connection_call_sync(connection_, owner.c_str(), watcher_path, status_notifier_watcher,
+                                  "RegisterStatusNotifierItem", g_variant_new("(s)", bus_name_.c_str()), nullptr,
+                                  G_DBUS_CALL_FLAGS_NO_AUTO_START, register_timeout_ms, nullptr, &error);
+  if (!reply) {
+    g_error_free(error);
+    return false;
+  }
+  g_variant_unref(reply);
+  watcher_owner_ = owner;
+  return true;
+}
+
+void tray_item::on_watcher_appeared(const std::string& owner) {
+  if (owner == watcher_owner_) return;  // already registered with this very watcher
+  watcher_owner_.clear();
+  g_dbus_connection_call(connection_, owner.c_str(), watcher_path, status_notifier_watcher,
+                         "RegisterStatusNotifierItem", g_variant_new("(s)", bus_name_.c_str()), nullptr,
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, register_timeout_ms, cancellable_,
+                         &tray_item_glue::registered, new register_request{this, owner});
+}
+
+void tray_item::on_watcher_vanished() { watcher_owner_.clear(); }
+
+void tray_item::set_icon(std::shared_ptr<const icon_image> icon, bool announce) {
+  icon_ = std::move(icon);
+  if (announce) emit("NewIcon");
+}
+
+void tray_item::set_tip(std::string tip, bool announce) {
+  if (tip == tip_) return;
+  tip_ = std::move(tip);
+  if (announce) {
+    emit("NewToolTip");
+    emit("NewTitle");
+  }
+}
+
+void tray_item::emit(const char* signal) {
+  g_dbus_connection_emit_signal(connection_, nullptr, item_path, item_interface, signal, nullptr, nullptr);
+}
+
+void tray_item::on_click(const std::string& method) {
+  if (method == "Activate") {
+    const std::int64_t now = g_get_monotonic_time();
+    const bool second = last_activate_us_ >= 0 && now - last_activate_us_ <= std::int64_t{double_click_ms()} * 1000;
+    // A double click ends the pair: a third activation starts a new click.
+    last_activate_us_ = second ? -1 : now;
+    post(second ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);
+    post(WM_LBUTTONUP);
+  } else if (method == "ContextMenu") {
+    post(WM_RBUTTONDOWN);
+    post(WM_RBUTTONUP);
+  } else if (method == "SecondaryActivate") {
+    post(WM_MBUTTONDOWN);
+    post(WM_MBUTTONUP);
+  }
+}
+
+void tray_item::post(std::uint32_t mouse_message) {
+  window* target = window::from_handle(window_low16_, true);
+  if (!target) {
+    // The window is gone: the icon goes too, once this call has returned.
+    g_idle_add(&tray_item_glue::drop_orphans, nullptr);
+    return;
+  }
+  if (!has_callback_) return;
+  window::post_message(target->hwnd(), callback_message_, uid_, static_cast<std::intptr_t>(mouse_message));
+}
+
+}  // namespace api32::win32
