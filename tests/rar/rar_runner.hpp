@@ -1,0 +1,28 @@
+// rar_runner.hpp - runs the built archiver (lib/rar.exe below the build folder) as a separate program.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/rar/byte_io.hpp"
+
+namespace rartool::testing {
+
+struct run_result {
+  int exit_code = -1;
+  std::string errors;  // what it wrote on stderr
+};
+
+/// The built tool's path.
+std::string rar_exe();
+/// Runs rar.exe with `args` (argv[1..]) in `folder`, with the extra environment variables `env`.
+run_result run_rar(const std::vector<std::string>& args, const std::string& folder,
+                   const std::vector<std::pair<std::string, std::string>>& env = {});
+/// The path of a fixture in tests/fixtures/rar.
+std::string fixture(const std::string& name);
+/// Every path below `folder` (relative, sorted; folders end with "/"; symbolic links with "@").
+std::vector<std::string> tree(const std::string& folder);
+rartool::bytes file_bytes(const std::string& path);
+
+}  // namespace rartool::testing
