@@ -96,7 +96,7 @@ template <class C, class R, class... A>
 function_entry<C> fn(const char* name, R (C::*member)(A...), std::vector<const char*> names) {
   function_entry<C> e;
   e.name = name;
-  std::size_t i = 0;
+  [[maybe_unused]] std::size_t i = 0;  // unused for functions without parameters
   (
       [&] {
         api32_param p{};
