@@ -94,11 +94,10 @@ DWORD GetFileAttributesA(std::string_view file_name) {
   return detail::attributes_of(*native, status);
 }
 
-// Windows: sets READONLY, HIDDEN, SYSTEM and ARCHIVE (NORMAL alone clears them all; other bits are ignored);
-// FALSE with ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND / ERROR_ACCESS_DENIED. Here read-only removes every
-// write permission bit and clearing it gives write permission back where there is read permission (within
-// the umask); folders ignore read-only, as Wine's do. HIDDEN, SYSTEM and ARCHIVE go to user.DOSATTRIB; a file
-// system without extended attributes keeps the permission change and the call succeeds, as under Wine.
+// Windows: sets READONLY, HIDDEN, SYSTEM, ARCHIVE (NORMAL alone clears them); FALSE with ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND or ERROR_ACCESS_DENIED. Here read-only is the write permission bits (folders ignore it, as
+// under Wine) and the rest goes to user.DOSATTRIB; a file system without extended attributes keeps only the
+// permission change, and the call succeeds, as under Wine.
 BOOL SetFileAttributesA(std::string_view file_name, DWORD attributes) {
   using namespace detail;
   if (!path_length_ok(file_name)) return FALSE_;

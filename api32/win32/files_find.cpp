@@ -65,11 +65,10 @@ void order_like_windows(std::vector<std::string>& names) {
 
 }  // namespace
 
-// Windows: the first entry matching the name ("*" and "?" allowed in the last component only), and a search
-// handle for FindNextFileA; INVALID_HANDLE_VALUE with ERROR_FILE_NOT_FOUND (nothing matches),
-// ERROR_PATH_NOT_FOUND (no such folder), ERROR_INVALID_NAME (wildcards in a folder) or
-// ERROR_FILENAME_EXCED_RANGE (over 260 characters), the record left as it was. Here matches come in the order
-// NTFS gives them ("." and ".." first, then by name without regard to case).
+// Windows: the first entry matching the name ("*" "?" in the last component only) and a search handle;
+// INVALID_HANDLE_VALUE, the record left as it was, with ERROR_FILE_NOT_FOUND (no match), ERROR_PATH_NOT_FOUND
+// (no folder), ERROR_INVALID_NAME (wildcards in a folder) or ERROR_FILENAME_EXCED_RANGE (over 260 characters).
+// Here matches come in NTFS order: "." and ".." first, then by name without regard to case.
 HANDLE FindFirstFileA(std::string_view file_name, os_finddata* data) {
   if (!data) {
     SetLastError(ERROR_INVALID_PARAMETER);
