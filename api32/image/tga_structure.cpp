@@ -110,7 +110,8 @@ std::vector<std::uint8_t> tga_for_stb(const tga_header& header, const tga_struct
   const auto pixel_data =
       file.subspan(header.pixel_data_offset(), structure.pixel_data_end - header.pixel_data_offset());
   if (unused_map) {
-    std::fill(rebuilt.begin() + 1, rebuilt.begin() + 8, std::uint8_t{0});  // no colour map
+    rebuilt[1] = 0;  // no colour map; the image type (byte 2) stays
+    std::fill(rebuilt.begin() + 3, rebuilt.begin() + 8, std::uint8_t{0});
   } else {
     const std::uint16_t length = static_cast<std::uint16_t>(header.map_first + header.map_length);
     rebuilt[3] = rebuilt[4] = 0;

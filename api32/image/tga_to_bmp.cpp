@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <random>
@@ -58,8 +59,11 @@ public:
     if (!temporary_.empty() && !committed_) std::remove(temporary_.c_str());
   }
 
-  // Creates the temporary file; false when the destination's folder cannot take it.
+  // Creates the temporary file; false when the destination's folder cannot take it, or when a folder
+  // stands where the file should go (found now, so that neither destination is replaced).
   bool open(std::string target) {
+    std::error_code error;
+    if (target.empty() || target.back() == '/' || std::filesystem::is_directory(target, error)) return false;
     static std::atomic<unsigned> counter{0};
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
