@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "api32/desktop/open_files_command.hpp"
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
 #include "api32/desktop/window.hpp"
 #include "api32/win32/desktop_dialog.hpp"
@@ -129,4 +130,13 @@ TEST_F(open_file_dialog, ModalToItsOwnerWindow) {
   EXPECT_EQ(seen.parent, GTK_WINDOW(owner.widget()));
   EXPECT_TRUE(seen.modal);
   EXPECT_EQ(names, std::vector<std::string>{"mod.zip"});
+}
+
+TEST_F(open_file_dialog, TheOpenFilesCommand) {
+  files({"a.zip", "b.rar", "c.txt"});
+  chooser_driver driver(dir.path(), 2);
+  EXPECT_EQ(api32::desktop::run_open_files("Add-ons", "Add-ons,*.zip;*.rar,All files,*.*", paths, names), 1);
+  EXPECT_EQ(driver.title(), "Add-ons");
+  EXPECT_EQ(paths, (std::vector<std::string>{dir.windows("a.zip"), dir.windows("b.rar")}));
+  EXPECT_EQ(names, (std::vector<std::string>{"a.zip", "b.rar"}));
 }
