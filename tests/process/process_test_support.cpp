@@ -2,6 +2,7 @@
 #include "process_test_support.hpp"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -50,8 +51,15 @@ children our_children() {
   if (dir == nullptr) return c;
   while (dirent* e = ::readdir(dir)) {
     if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
-    std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // read with plain calls: a process that ends meanwhile makes the read fail, which only skips it
+    std::string path = std::string("/proc/") + e->d_name + "/stat";
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    char buffer[1024];
+    ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0) continue;
+    std::string text(buffer, static_cast<std::size_t>(n));
     auto close = text.rfind(')');
     if (close == std::string::npos || close + 4 > text.size()) continue;
     char state = text[close + 2];
