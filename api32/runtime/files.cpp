@@ -19,8 +19,15 @@ namespace {
 
 struct stream_file {
   int fd = -1;
+  // replacement files only: the file written under a temporary name, the target it is renamed to on commit,
+  // and the existing target, held locked until then
+  std::string temporary;
+  std::string target;
+  int target_fd = -1;
   ~stream_file() {
     if (fd >= 0) ::close(fd);
+    if (!temporary.empty()) ::unlink(temporary.c_str());  // never committed: discarded
+    if (target_fd >= 0) ::close(target_fd);
   }
 };
 
@@ -192,6 +199,63 @@ int file_close(std::int32_t file_number) {
   int fd = file->fd;
   file->fd = -1;
   return ::close(fd) == 0 ? 1 : -1;
+}
+
+namespace {
+
+// A short hidden name in the target's folder, so a target name near the length limit still gets one.
+std::string temporary_in_folder_of(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  std::size_t slash = target.rfind('/');
+  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  return folder + ".api32-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part";
+}
+
+}  // namespace
+
+std::int32_t file_open_replacement(std::string_view path) {
+  auto p = native(path);
+  if (!p || p->empty() || p->back() == '/') return -1;
+  auto file = std::make_shared<stream_file>();
+  file->target = *p;
+  struct stat existing;
+  bool replaces_file = false;
+  if (::lstat(p->c_str(), &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) return -1;
+    if (S_ISREG(existing.st_mode)) {
+      // the target must be writable and free, as it would have to be to be overwritten in place
+      file->target_fd = ::open(p->c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+      if (file->target_fd < 0 || ::flock(file->target_fd, LOCK_EX | LOCK_NB) != 0) return -1;
+      replaces_file = true;
+    }
+  }
+  for (int attempt = 0; attempt < 16 && file->fd < 0; ++attempt) {
+    std::string temporary = temporary_in_folder_of(*p);
+    file->fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (file->fd >= 0) {
+      file->temporary = std::move(temporary);
+    } else if (errno != EEXIST) {
+      return -1;
+    }
+  }
+  if (file->fd < 0 || ::flock(file->fd, LOCK_EX | LOCK_NB) != 0) return -1;
+  if (replaces_file) ::fchmod(file->fd, existing.st_mode & 07777);  // the replacement keeps the old permissions
+  std::uint32_t number = win32::handles().add(win32::handle_kind::stream, file);
+  return number == 0 ? -1 : static_cast<std::int32_t>(number);
+}
+
+int file_commit(std::int32_t file_number) {
+  auto number = static_cast<std::uint32_t>(file_number);
+  auto open = win32::handles().get<stream_file>(number, win32::handle_kind::stream);
+  if (!open || open->temporary.empty()) return -1;  // not a replacement file: left open
+  auto file = win32::handles().take<stream_file>(number, win32::handle_kind::stream);
+  if (!file) return -1;
+  int fd = file->fd;
+  file->fd = -1;
+  if (::close(fd) != 0) return -1;  // the destructor removes the temporary file
+  if (::rename(file->temporary.c_str(), file->target.c_str()) != 0) return -1;
+  file->temporary.clear();
+  return 1;
 }
 
 }  // namespace api32::files

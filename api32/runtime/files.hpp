@@ -52,4 +52,16 @@ inline std::int64_t file_write(std::int32_t file_number, const blob& data) {
 /// could not be completed).
 int file_close(std::int32_t file_number);
 
+/// Opens a file that will replace `path` when committed: the bytes go to a new file under a temporary name in
+/// the same folder (created exclusively, locked), so the target is never seen half-written and an existing
+/// target is never left half-overwritten. An existing target must be a file that can be opened for writing
+/// and that no other holder has locked (it stays locked until commit); a folder, a locked or a write-protected
+/// target gives -1, as does a missing folder. A symbolic link at `path` is replaced, never followed. Returns a
+/// file number (written with file_write) or -1. file_close on such a number discards the temporary file and
+/// leaves the target as it was.
+std::int32_t file_open_replacement(std::string_view path);
+/// Closes a replacement file and renames it over its target in one step: 1, or -1 when a write could not be
+/// completed or the rename fails (the temporary file is removed then) or for a bad file number.
+int file_commit(std::int32_t file_number);
+
 }  // namespace api32::files
