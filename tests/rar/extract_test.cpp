@@ -197,6 +197,11 @@ TEST(RarExtract, MasksOverwriteAndCaseFollowWindows) {
   EXPECT_EQ(run_rar({"x", archive, "*.txt"}, wild.path()).exit_code, 0);
   EXPECT_EQ(tree(wild.path()), (strings{"test.txt", "testdir/", "testdir/test.txt"}));
 
+  // -ap takes entries from a folder inside the archive, without that folder
+  temp_dir inner;
+  EXPECT_EQ(run_rar({"x", "-apTestDir", archive}, inner.path()).exit_code, 0);
+  EXPECT_EQ(tree(inner.path()), (strings{"test.txt"}));
+
   temp_dir none;
   auto missing = run_rar({"x", archive, "nothing.here"}, none.path());
   EXPECT_EQ(missing.exit_code, 10);
