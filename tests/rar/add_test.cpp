@@ -7,7 +7,6 @@
 
 #include "rar_runner.hpp"
 #include "support/test_support.hpp"
-#include "tools/rar/command_line.hpp"
 #include "tools/rar/rar5_scan.hpp"
 
 namespace rartool {
@@ -176,9 +175,9 @@ TEST(RarAdd, NothingToAddOrNowhereToWrite) {
   EXPECT_TRUE(exists(work / "plain.rar"));
 }
 
-// argv as a Windows-rules spawner makes it from a line, with the raw line beside it.
+// argv as the process layer makes it from a line, with the raw line beside it.
 std::vector<std::pair<std::string, std::string>> spawned(const std::string& line, strings& args) {
-  args = split_windows_arguments(after_program_name(line), true);
+  args = testing::arguments_of(line);
   return {{"API32_CMDLINE", line}};
 }
 

@@ -230,7 +230,7 @@ TEST(RarExtract, ExitCodesForWhatCannotRun) {
   }
 }
 
-// The lines the archive front-end builds, arriving as a Windows-rules spawner passes them: argv split by the
+// The lines the archive front-end builds, arriving as the process layer passes them: argv split by the
 // Windows rules (so "E:\" arrives as E:") and the raw line in API32_CMDLINE.
 TEST(RarExtract, FrontEndLinesReachTheirFolders) {
   temp_dir app, drive_e;
@@ -241,8 +241,9 @@ TEST(RarExtract, FrontEndLinesReachTheirFolders) {
   // single entry: rar.exe x -o+ -ri15 "<archive>" "testdir\test.txt" "E:\", run in lib\ .
   const std::string line =
       app.windows("lib\\Rar.exe") + " x -o+ -ri15 \"" + archive + "\" \"testdir\\test.txt\" \"E:\\\"";
-  auto single = run_rar({"x", "-o+", "-ri15", archive, "testdir\\test.txt", "E:\""}, app / "lib",
-                        {{"API32_CMDLINE", line}, {"API32_DRIVE_E", drive_e.path()}});
+  const strings argv = testing::arguments_of(line);
+  ASSERT_EQ(argv.back(), "E:\"");  // what the Windows rules make of "E:\"
+  auto single = run_rar(argv, app / "lib", {{"API32_CMDLINE", line}, {"API32_DRIVE_E", drive_e.path()}});
   EXPECT_EQ(single.exit_code, 0) << single.errors;
   EXPECT_EQ(tree(drive_e.path()), (strings{"testdir/", "testdir/test.txt"}));
   EXPECT_EQ(tree(app / "lib"), strings{});
@@ -250,7 +251,7 @@ TEST(RarExtract, FrontEndLinesReachTheirFolders) {
   // extract everything: rar.exe x -r -o+ "<archive>" "*.*" "" in the base folder
   temp_dir base;
   const std::string all_line = app.windows("lib\\rar.exe") + " x -r -o+ \"" + archive + "\" \"*.*\" \"\"";
-  auto all = run_rar({"x", "-r", "-o+", archive, "*.*", ""}, base.path(), {{"API32_CMDLINE", all_line}});
+  auto all = run_rar(testing::arguments_of(all_line), base.path(), {{"API32_CMDLINE", all_line}});
   EXPECT_EQ(all.exit_code, 1) << all.errors;  // the archive's symbolic link is not created
   EXPECT_EQ(tree(base.path()), (strings{"test.txt", "testdir/", "testdir/test.txt", "testemptydir/"}));
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "api32/win32/cmdline.hpp"
 #include "support/test_support.hpp"
 
 namespace rartool::testing {
@@ -17,6 +18,12 @@ namespace rartool::testing {
 std::string rar_exe() { return api32::testing::build_dir() + "/lib/rar.exe"; }
 
 std::string fixture(const std::string& name) { return api32::testing::source_dir() + "/tests/fixtures/rar/" + name; }
+
+std::vector<std::string> arguments_of(const std::string& line) {
+  auto args = api32::win32::split_command_line(line);
+  if (!args.empty()) args.erase(args.begin());
+  return args;
+}
 
 run_result run_rar(const std::vector<std::string>& args, const std::string& folder,
                    const std::vector<std::pair<std::string, std::string>>& env) {

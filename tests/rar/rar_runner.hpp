@@ -19,6 +19,8 @@ std::string rar_exe();
 /// Runs rar.exe with `args` (argv[1..]) in `folder`, with the extra environment variables `env`.
 run_result run_rar(const std::vector<std::string>& args, const std::string& folder,
                    const std::vector<std::pair<std::string, std::string>>& env = {});
+/// The arguments (program name left out) that the process layer hands a program it starts with `line`.
+std::vector<std::string> arguments_of(const std::string& line);
 /// The path of a fixture in tests/fixtures/rar.
 std::string fixture(const std::string& name);
 /// Every path below `folder` (relative, sorted; folders end with "/"; symbolic links with "@").

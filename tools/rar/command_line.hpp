@@ -16,15 +16,12 @@ namespace rartool {
 
 /// Splits arguments by the archiver's rules (a quote toggles, "" inside quotes is one quote, no escapes).
 std::vector<std::string> split_rar_arguments(std::string_view text);
-/// Splits arguments by the Windows rules (2n backslashes before a quote give n and a toggle, 2n+1 give n and
-/// a literal quote). `doubled_quote_literal`: "" inside quotes gives a literal quote and stays quoted (the
-/// C runtime's rule) instead of closing the quotes (CommandLineToArgvW's).
-std::vector<std::string> split_windows_arguments(std::string_view text, bool doubled_quote_literal);
-/// The text after the program name of a raw command line (the program name is quoted or ends at a blank).
+/// The text after the program name of a raw command line (the name ends at a blank outside quotes).
 std::string_view after_program_name(std::string_view command_line);
 
 /// The arguments to work with (program name excluded): those of the raw command line split by the
-/// archiver's rules when `raw` is present and agrees with `argv` under a Windows splitting, else `argv`.
+/// archiver's rules when `raw` is present and splitting it by the Windows rules gives back `argv`'s
+/// arguments, else `argv`'s.
 std::vector<std::string> effective_arguments(const std::vector<std::string>& argv, const char* raw);
 
 enum class overwrite_mode { ask, always, never };
