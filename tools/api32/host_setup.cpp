@@ -29,7 +29,7 @@ fs::path application_folder() {
   fs::path build = bin.parent_path();
   std::error_code ec;
   if (fs::exists(build / "lib" / "rar.exe", ec) && fs::exists(build / "CMakeCache.txt", ec)) return build;
-  fs::path installed_rar = build / "lib" / "api32" / "lib" / "rar.exe";
+  fs::path installed_rar = build / API32_INSTALL_LIBDIR / "api32" / "lib" / "rar.exe";
   const char* xdg = std::getenv("XDG_DATA_HOME");
   const char* home = std::getenv("HOME");
   fs::path data = xdg && *xdg ? fs::path(xdg) : fs::path(home && *home ? home : "/tmp") / ".local" / "share";

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and builds a consumer against it twice: with pkg-config and with
+# CMake's find_package. Both consumers list an archive made by Info-ZIP zip.
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/api32-install-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+test -x "$work/prefix/bin/api32"
+test -f "$work/prefix/lib/api32/lib/rar.exe" -o -f "$work/prefix/lib/x86_64-linux-gnu/api32/lib/rar.exe" -o \
+     -n "$(find "$work/prefix" -name rar.exe)"
+libdir=$(dirname "$(find "$work/prefix" -name libapi32.so | head -n 1)")
+( cd "$work" && mkdir -p data && echo hello > data/a.txt && zip -q -r sample.zip data )
+
+# pkg-config
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+g++ -std=c++20 "$source/tests/install/consumer/consumer.cpp" -o "$work/consumer-pc" $(pkg-config --cflags --libs api32) \
+    -Wl,-rpath,"$libdir"
+"$work/consumer-pc" "$work/sample.zip" | grep -q "a.txt"
+
+# CMake package
+cmake -S "$source/tests/install/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/cmake-build" >/dev/null
+"$work/cmake-build/consumer" "$work/sample.zip" | grep -q "compressed uo_nv_ziplib"
+
+# the installed command finds its archiver through its per-user application folder
+XDG_DATA_HOME="$work/xdg" "$work/prefix/bin/api32" list "$work/sample.zip" | grep -q "a.txt"
+test -e "$work/xdg/api32/lib/rar.exe"
+echo "install: ok"
