@@ -1,13 +1,15 @@
 // bench_process.cpp - starting /bin/true and waiting for it with uo_nv_process::of_runandwait, against
 // posix_spawn + waitpid called directly; looking up a program name that matches nothing with
 // of_isprocesseexist, against running `pgrep -x`. The lookups run with API32_BENCH_SLEEPERS (default 500)
-// extra sleeping processes that this program starts and ends itself. bench/process_compare.sh runs this and
-// times Python's subprocess.run in the same run, and prints the ratios.
+// extra sleeping processes: copies of this program that end with it, however it ends. bench/process_compare.sh runs
+// this and times Python's subprocess.run in the same run, and prints the ratios.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -19,7 +21,7 @@ extern char** environ;
 
 namespace {
 
-const char* const no_such_program = "api32-no-such-program";
+const char* const no_such_program = "api32-nomatch";  // pgrep -x reads at most 15 characters
 
 // Starts a program with standard output sent to /dev/null; its pid, or -1.
 pid_t spawn_quiet(std::vector<std::string> argv) {
@@ -78,14 +80,21 @@ BENCHMARK(BM_pgrep_nomatch)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--sleeper") {
+    // Ends with the benchmark, however the benchmark ends (SIGKILL when the parent goes).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != static_cast<pid_t>(std::atol(argv[2]))) return 0;
+    pause();
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);  // may print help and exit: before any sleeper exists
   const char* count_text = std::getenv("API32_BENCH_SLEEPERS");
   const int count = count_text ? std::atoi(count_text) : 500;
   std::vector<pid_t> sleepers;
   for (int i = 0; i < count; ++i) {
-    pid_t pid = spawn_quiet({"/bin/sleep", "3600"});
+    pid_t pid = spawn_quiet({"/proc/self/exe", "--sleeper", std::to_string(getpid())});
     if (pid > 0) sleepers.push_back(pid);
   }
-  benchmark::Initialize(&argc, argv);
   benchmark::AddCustomContext("extra_sleeping_processes", std::to_string(sleepers.size()));
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

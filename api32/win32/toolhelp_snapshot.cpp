@@ -28,18 +28,16 @@ public:
   std::size_t next = 0;
 };
 
-// Reads a small /proc file below the process's folder into `buffer`; the byte count, or -1.
-ssize_t read_small(int proc, const char* path, char* buffer, std::size_t size) {
+// Reads the start of a /proc file below the process's folder into `buffer`: the byte count, or -1. One read
+// is enough: the kernel builds these files whole, and only their start (the stat line, argv[0]) is wanted.
+ssize_t read_start(int proc, const char* path, char* buffer, std::size_t size) {
   unique_fd fd(::openat(proc, path, O_RDONLY | O_CLOEXEC));
   if (!fd) return -1;
-  ssize_t total = 0;
-  while (static_cast<std::size_t>(total) < size) {
-    ssize_t n = ::read(fd.get(), buffer + total, size - static_cast<std::size_t>(total));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    total += n;
-  }
-  return total;
+  ssize_t n;
+  do {
+    n = ::read(fd.get(), buffer, size);
+  } while (n < 0 && errno == EINTR);
+  return n;
 }
 
 std::string_view last_component(std::string_view path) {
@@ -65,7 +63,7 @@ bool read_entry(int proc, std::string_view pid_text, str_processentry32& entry) 
     std::snprintf(path, sizeof path, "%.*s/%s", static_cast<int>(pid_text.size()), pid_text.data(), leaf);
     return path;
   };
-  ssize_t n = read_small(proc, at("stat"), buffer, sizeof buffer - 1);
+  ssize_t n = read_start(proc, at("stat"), buffer, sizeof buffer - 1);
   if (n <= 0) return false;  // gone since the listing
   std::string_view stat(buffer, static_cast<std::size_t>(n));
   std::size_t open = stat.find('(');
@@ -93,7 +91,7 @@ bool read_entry(int proc, std::string_view pid_text, str_processentry32& entry) 
     exe_name = last_component(target);
   } else {
     // Not ours to read (another user's process) or a kernel thread: argv[0], else the kernel's name.
-    ssize_t m = read_small(proc, at("cmdline"), buffer, sizeof buffer - 1);
+    ssize_t m = read_start(proc, at("cmdline"), buffer, sizeof buffer - 1);
     if (m > 0) {
       std::string_view argv0(buffer, ::strnlen(buffer, static_cast<std::size_t>(m)));
       exe_name = last_component(argv0);
