@@ -2,6 +2,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include "api32/win32/process_syscalls.hpp"
 #include "process_test_support.hpp"
 #include "support/test_support.hpp"
+
+extern char** environ;
 
 namespace w = api32::win32;
 using namespace process_test;
@@ -147,6 +150,28 @@ TEST(Reaping, ProgramsWhoseHandlesCloseEarlyLeaveNoZombies) {
       << "children " << our_children().total << " (before " << before.total << "), zombies " << our_children().zombies
       << ", waiting in the reaper " << w::process_detail::reaper_pending();
   EXPECT_EQ(w::handles().count(), handles_before);
+}
+
+// A host's own children (GLib's, say) are not ours: the reaper waits by pidfd for the children the library
+// started and leaves every other child for its owner to reap.
+TEST(Reaping, LeavesOtherChildrenToTheirOwner) {
+  char true_path[] = "/bin/true";
+  char* argv[] = {true_path, nullptr};
+  pid_t foreign = -1;
+  ASSERT_EQ(::posix_spawn(&foreign, true_path, nullptr, nullptr, argv, environ), 0);
+  ASSERT_GT(foreign, 0);
+  for (int i = 0; i < 3; ++i) {
+    started p;
+    start(p, child_windows() + " sleep 50");
+    ASSERT_TRUE(p.ok);
+    w::CloseHandle(std::exchange(p.info.ul_thread, 0));
+    w::CloseHandle(std::exchange(p.info.ul_process, 0));
+    p.ok = false;
+  }
+  EXPECT_TRUE(eventually([] { return w::process_detail::reaper_pending() == 0; }));
+  int status = -1;
+  EXPECT_EQ(::waitpid(foreign, &status, 0), foreign);  // still there for us to reap
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(OpenProcess, OpensRunningProcessesWithTheRightsAskedFor) {
