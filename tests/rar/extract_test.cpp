@@ -7,6 +7,7 @@
 
 #include "rar_runner.hpp"
 #include "support/test_support.hpp"
+#include "tools/rar/rar5_format.hpp"
 #include "tools/rar/rar5_writer.hpp"
 
 namespace rartool {
@@ -80,6 +81,56 @@ TEST(RarExtract, EncryptedEntriesAreReportedNotWritten) {
   // a.txt and c.txt are stored in the clear in this archive
   EXPECT_EQ(tree(out.path()), (strings{"a.txt", "c.txt"}));
   EXPECT_EQ(read_file(out / "a.txt"), "This is from a.txt");
+}
+
+// RAR 5 archives with an encrypted entry, and with encrypted headers (crafted: no fixture has them).
+TEST(RarExtract, EncryptedRar5IsReportedNotWritten) {
+  using namespace rar5;
+  bytes record;  // file encryption record: version, flags, KDF count, salt and IV
+  put_vint(record, fhextra_crypt);
+  put_vint(record, 0);
+  put_vint(record, 0);
+  record.push_back(15);
+  record.insert(record.end(), 32, 0x5a);
+  bytes extra;
+  put_vint(extra, record.size());
+  extra.insert(extra.end(), record.begin(), record.end());
+  const std::string name = "secret.txt", data(16, 'Z');
+  bytes fields;
+  using values = std::initializer_list<std::uint64_t>;
+  for (std::uint64_t v : values{head_file, hfl_extra | hfl_data, extra.size(), data.size(), fhfl_crc32, 5, 0100644})
+    put_vint(fields, v);
+  put_u32(fields, 0x12345678);
+  for (std::uint64_t v : values{0, host_unix, name.size()}) put_vint(fields, v);
+  fields.insert(fields.end(), name.begin(), name.end());
+  fields.insert(fields.end(), extra.begin(), extra.end());
+
+  auto archive = [](std::vector<bytes> blocks) {
+    bytes out(std::begin(signature), std::end(signature));
+    for (const auto& b : blocks) out.insert(out.end(), b.begin(), b.end());
+    return std::string(out.begin(), out.end());
+  };
+  bytes entry = seal(fields);
+  entry.insert(entry.end(), data.begin(), data.end());
+  bytes crypt_fields;
+  put_vint(crypt_fields, head_encryption);
+  put_vint(crypt_fields, 0);
+  crypt_fields.insert(crypt_fields.end(), 20, 0x01);
+
+  temp_dir work;
+  write_file(work / "entry.rar", archive({main_header(), entry, end_header()}));
+  write_file(work / "headers.rar", archive({seal(crypt_fields), main_header(), end_header()}));
+  struct row {
+    const char* archive;
+    int exit_code;
+  };
+  for (const row& r : {row{"entry.rar", 3}, row{"headers.rar", 2}}) {
+    temp_dir out;
+    auto result = run_rar({"x", "-o+", work / r.archive}, out.path());
+    EXPECT_EQ(result.exit_code, r.exit_code) << r.archive << ": " << result.errors;
+    EXPECT_NE(result.errors.find("encrypted"), std::string::npos) << result.errors;
+    EXPECT_EQ(tree(out.path()), strings{}) << r.archive;
+  }
 }
 
 TEST(RarExtract, DamagedDataLeavesTheOldFileAndNoTrace) {
