@@ -144,20 +144,27 @@ TEST(RarExtract, DamagedDataLeavesTheOldFileAndNoTrace) {
   write_file(work / "cut.rar", good.substr(0, data_at + 10));
   const std::string compressed = read_file(fixture("test_read_format_rar5_compressed.rar"));
   write_file(work / "cutz.rar", compressed.substr(0, compressed.size() - 40));
+  std::string rar4 = read_file(fixture("test_read_format_rar.rar"));
+  rar4[rar4.find("test text document")] = 'X';  // test.txt, stored
+  write_file(work / "crc4.rar", rar4);
 
   struct row {
     const char* archive;
     const char* target;
     int exit_code;
   };
-  const row rows[] = {{"crc.rar", "helloworld.txt", 3}, {"cut.rar", "helloworld.txt", 2}, {"cutz.rar", "test.bin", 2}};
+  const row rows[] = {{"crc.rar", "helloworld.txt", 3},
+                      {"cut.rar", "helloworld.txt", 2},
+                      {"cutz.rar", "test.bin", 2},
+                      {"crc4.rar", "test.txt", 3}};
   for (const auto& r : rows) {
     temp_dir out;
     write_file(out / r.target, "previous");
-    auto result = run_rar({"x", "-o+", work / r.archive}, out.path());
+    auto result = run_rar({"x", "-o+", work / r.archive, r.target}, out.path());
     EXPECT_EQ(result.exit_code, r.exit_code) << r.archive << ": " << result.errors;
     EXPECT_EQ(read_file(out / r.target), "previous") << r.archive;
     EXPECT_EQ(tree(out.path()), strings{r.target}) << r.archive;  // no temporary file left
+    EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
   }
 }
 

@@ -183,6 +183,10 @@ void extraction::extract_data(archive* a, archive_entry* e, const std::string& n
     say(exit_code::write_error, name, "write error: " + error_text(error));
     stop_ = true;  // a full disk fails every file that follows too
   };
+  auto truncated = [&]() {
+    say(exit_code::fatal, name, "the data is truncated, not extracted");
+    stop_ = true;  // nothing after it can be read either
+  };
   while (true) {
     const void* block = nullptr;
     std::size_t size = 0;
@@ -202,10 +206,10 @@ void extraction::extract_data(archive* a, archive_entry* e, const std::string& n
     if (size > 0 && !put(static_cast<const std::uint8_t*>(block), size)) return write_failed();
   }
   if (index_entry) {
-    if (written != index_entry->size) return say(exit_code::fatal, name, "the data is truncated, not extracted");
+    if (written != index_entry->size) return truncated();
   } else if (archive_entry_size_is_set(e) && static_cast<std::uint64_t>(archive_entry_size(e)) > written) {
     // RAR has no sparse files; in other formats (tar) a sparse file may end in a hole
-    if (index_.version != 0) return say(exit_code::fatal, name, "the data is truncated, not extracted");
+    if (index_.version != 0) return truncated();
     if (!put_zeros(static_cast<std::uint64_t>(archive_entry_size(e)) - written)) return write_failed();
   }
   if (check_crc && crc != *index_entry->crc) return say(exit_code::crc_error, name, "checksum error, not extracted");
@@ -304,6 +308,7 @@ void extraction::run(int archive_fd) {
       const char* message = archive_error_string(a.get());
       st_.report(mentions_checksum(message) ? exit_code::crc_error : exit_code::fatal,
                  label_ + ": " + std::string(message ? message : "damaged archive"));
+      stop_ = true;
       break;
     }
     handle_entry(a.get(), e, match_index(e, ordinal));
