@@ -54,6 +54,17 @@ struct addon_create_window {
   listbox lb_dirfile;
 };
 
+/// What the download window reports to the host about a file it saves.
+struct download_event {
+  enum class kind { started, progress, finished, failed };
+  kind what = kind::started;
+  std::string url;             ///< the address downloaded
+  std::string file;            ///< Windows path: the name meant while running, the final one when finished
+  std::uint64_t received = 0;  ///< bytes received so far
+  std::uint64_t expected = 0;  ///< the size the server announced; 0 when it did not say
+  std::string error;           ///< why it failed
+};
+
 struct services {
   std::shared_ptr<uo_nv_core> gnv_core = std::make_shared<uo_nv_core>();
   /// The host's zip library object; a host creates it before the first archive call.
@@ -67,6 +78,9 @@ struct services {
   addon_create_window w_addon_create;
   /// Folder (Windows form) into which the download window saves files; "" = the user's download folder.
   std::string download_folder;
+  /// Receives the download window's reports (started, progress at most every 100 ms, finished or failed);
+  /// empty = nobody listens.
+  std::function<void(const download_event&)> download_progress;
 };
 
 /// The process's host services.

@@ -13,11 +13,9 @@
 #include <thread>
 #include <vector>
 
-namespace api32::testing {
+#include "loop_pump.hpp"
 
-/// Iterates the default main context (where the items and the window's posted messages run) until `done`
-/// or the limit; false on the limit.
-bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(15));
+namespace api32::testing {
 
 /// A panel: owns org.kde.StatusNotifierWatcher on the test's bus from a thread of its own (so it answers
 /// while the item's synchronous registration waits on the main thread), records the items registered with

@@ -1,0 +1,144 @@
+// desktop_downloads.cpp - download folder, names and the no-replace move of finished downloads.
+#include "api32/win32/desktop_downloads.hpp"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <glib.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "api32/win32/last_error.hpp"
+#include "api32/win32/paths.hpp"
+
+namespace api32::win32 {
+namespace {
+
+constexpr std::size_t max_name_bytes = 200;  // room below NAME_MAX for " (n)" and the partial file's decoration
+constexpr std::size_t max_extension_bytes = 16;
+constexpr int max_name_tries = 1000;
+
+// The longest prefix of `text` of at most `limit` bytes that ends on a character boundary.
+std::string utf8_prefix(const std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+// "pack.zip" -> {"pack", ".zip"}; a name that starts with its only point has no extension.
+std::pair<std::string, std::string> split_extension(const std::string& name) {
+  const auto point = name.rfind('.');
+  if (point == std::string::npos || point == 0 || name.size() - point > max_extension_bytes) return {name, ""};
+  return {name.substr(0, point), name.substr(point)};
+}
+
+// Renames without ever replacing: renameat2 where the file system has it, else a hard link (which fails on
+// an existing name), else a check just before the rename.
+bool move_no_replace(const std::string& from, const std::string& to, int& error) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  error = errno;
+  if (error != EINVAL && error != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  error = errno;
+  if (error == EEXIST) return false;
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0) {
+    error = EEXIST;
+    return false;
+  }
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  error = errno;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::string> prepare_download_folder(std::string_view windows_folder) {
+  std::string folder;
+  if (windows_folder.empty()) {
+    const char* special = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+    folder = special ? special : std::string(g_get_home_dir()) + "/Downloads";
+  } else {
+    auto native = to_native_path(windows_folder);
+    if (!native) return std::nullopt;
+    folder = *native;
+  }
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) {
+    set_last_error_from_errno();
+    return std::nullopt;
+  }
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_DIRECTORY);
+    return std::nullopt;
+  }
+  return folder;
+}
+
+std::string safe_download_name(std::string_view suggested) {
+  const auto separator = suggested.find_last_of("/\\");
+  std::string_view last = separator == std::string_view::npos ? suggested : suggested.substr(separator + 1);
+  std::string name;
+  for (char c : last) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) name += c;
+  }
+  const auto first = name.find_first_not_of('.');
+  name.erase(0, first == std::string::npos ? name.size() : first);
+  gchar* valid = g_utf8_make_valid(name.data(), static_cast<gssize>(name.size()));
+  name = valid;
+  g_free(valid);
+  if (name.size() > max_name_bytes) {
+    auto [stem, extension] = split_extension(name);
+    name = utf8_prefix(stem, max_name_bytes - extension.size()) + extension;
+  }
+  return name.empty() ? "download" : name;
+}
+
+std::optional<std::string> create_partial_file(const std::string& folder, const std::string& name) {
+  std::string pattern = folder + "/." + name + ".XXXXXX.part";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  int fd = ::mkostemps(buffer.data(), 5, O_CLOEXEC);
+  if (fd < 0) {
+    set_last_error_from_errno();
+    return std::nullopt;
+  }
+  ::close(fd);
+  return std::string(buffer.data());
+}
+
+std::optional<std::string> commit_download(const std::string& partial, const std::string& folder,
+                                           const std::string& name) {
+  const auto [stem, extension] = split_extension(name);
+  for (int n = 0; n < max_name_tries; ++n) {
+    std::string candidate = n == 0 ? name : stem + " (" + std::to_string(n) + ")" + extension;
+    std::string target = folder + "/" + candidate;
+    int error = 0;
+    if (move_no_replace(partial, target, error)) return target;
+    if (error != EEXIST) {
+      SetLastError(error_from_errno(error));
+      return std::nullopt;
+    }
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return std::nullopt;
+}
+
+bool remove_partial_file(const std::string& path) {
+  bool gone = ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  // The engine writes into "<destination>.wkdownload" first and normally removes it itself.
+  const std::string engine_file = path + ".wkdownload";
+  gone = (::unlink(engine_file.c_str()) == 0 || errno == ENOENT) && gone;
+  return gone;
+}
+
+}  // namespace api32::win32
