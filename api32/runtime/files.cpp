@@ -176,6 +176,16 @@ std::int64_t file_read_some(std::int32_t file_number, std::uint8_t* buffer, std:
   }
 }
 
+std::int64_t file_read_at(std::int32_t file_number, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  auto file = win32::handles().get<stream_file>(static_cast<std::uint32_t>(file_number), win32::handle_kind::stream);
+  if (!file) return -1;
+  for (;;) {
+    ssize_t n = ::pread(file->fd, buffer, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
+}
+
 std::int32_t file_read(std::int32_t file_number, blob& data) {
   data.resize(stream_block);
   std::int64_t n = file_read_some(file_number, data.data(), stream_block);

@@ -43,6 +43,9 @@ std::int32_t file_open(std::string_view path, file_access access, file_lock lock
 std::int32_t file_read(std::int32_t file_number, blob& data);
 /// Reads up to `size` bytes into `buffer`; the count, 0 at the end, -1 on an error.
 std::int64_t file_read_some(std::int32_t file_number, std::uint8_t* buffer, std::size_t size);
+/// Reads up to `size` bytes at byte `offset` of the file, without moving its position; the count (short or 0
+/// at the end of the file), -1 on an error.
+std::int64_t file_read_at(std::int32_t file_number, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
 /// Writes all bytes; returns the count written, or -1 (then some bytes may have been written).
 std::int64_t file_write(std::int32_t file_number, const std::uint8_t* data, std::size_t size);
 inline std::int64_t file_write(std::int32_t file_number, const blob& data) {

@@ -68,7 +68,8 @@ std::optional<decimal> decimal::parse(std::string_view text) {
       continue;
     }
     if (ch < '0' || ch > '9') break;
-    if (c > pow10(36)) return std::nullopt;  // far beyond any representable value
+    static const int128 far_beyond = pow10(36);
+    if (c > far_beyond) return std::nullopt;  // far beyond any representable value
     c = c * 10 + (ch - '0');
     ++digits;
     if (point) ++scale;

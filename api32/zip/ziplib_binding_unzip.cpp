@@ -15,7 +15,6 @@
 
 #include "api32/runtime/text.hpp"
 #include "api32/win32/handles.hpp"
-#include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 #include "api32/zip/ziplib_entry_names.hpp"
 #include "api32/zip/ziplib_unzip_archive.hpp"
@@ -51,10 +50,8 @@ int current_entry(unzip_archive& archive, unz_file_info64& info, std::string_vie
 
 /// unzOpen: the archive at a Windows path; 0 when it cannot be opened or is not a zip archive.
 std::uint32_t uo_nv_ziplib::unzopen(const std::string& filename) {
-  auto native = win32::to_native_path(filename);
-  if (!native) return 0;
   auto archive = std::make_shared<unzip_archive>();
-  archive->file = unzOpen64(native->c_str());
+  archive->file = unzipbinding::open_archive_file(filename);
   if (!archive->file && !unzipbinding::read_empty_archive(filename, archive->empty_archive_comment)) return 0;
   return win32::handles().add(win32::handle_kind::unzip, std::move(archive));  // 0 when the table is full
 }

@@ -25,13 +25,40 @@ struct uo_nv_ziplib::entry_text {
 
 namespace {
 
-// The host's date and time functions give 1900-01-01 and 00:00:00 for values the calendar does not have
-// (a DOS date with month 0, seconds 60 and 62).
+void append_digits(std::string& out, int value, int digits) {
+  char buffer[4];
+  for (int i = digits - 1; i >= 0; --i, value /= 10) buffer[i] = static_cast<char>('0' + value % 10);
+  out.append(buffer, static_cast<std::size_t>(digits));
+}
+
+// "yyyy-mm-dd hh:mm:ss", written directly: this runs once per entry. The host's date and time functions give
+// 1900-01-01 and 00:00:00 for values the calendar does not have (a DOS date with month 0, seconds 60 and 62).
 std::string entry_datetime(const tm_unz& t) {
-  datetime when{date{t.tm_year, t.tm_mon + 1, t.tm_mday}, time{t.tm_hour, t.tm_min, t.tm_sec, 0}};
-  if (!when.date.valid()) when.date = date{};
-  if (!when.time.valid()) when.time = time{};
-  return when.to_string();
+  date day{t.tm_year, t.tm_mon + 1, t.tm_mday};
+  time clock{t.tm_hour, t.tm_min, t.tm_sec, 0};
+  if (!day.valid()) day = date{};
+  if (!clock.valid()) clock = time{};
+  std::string text;
+  text.reserve(19);
+  append_digits(text, day.year, 4);
+  text += '-';
+  append_digits(text, day.month, 2);
+  text += '-';
+  append_digits(text, day.day, 2);
+  text += ' ';
+  append_digits(text, clock.hour, 2);
+  text += ':';
+  append_digits(text, clock.minute, 2);
+  text += ':';
+  append_digits(text, clock.second, 2);
+  return text;
+}
+
+// The text without the blanks at both ends, as the host's Trim gives it, without a copy.
+std::string_view trimmed(std::string_view s) {
+  std::size_t first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 // True when the entry's normalised name (backslashes, one leading backslash removed) stays below the folder
@@ -67,9 +94,9 @@ std::string build_row(const std::string& filename, const std::string& filetype, 
                       const std::string& filepath, const std::string& fullname) {
   std::string row;
   row.reserve(filename.size() + filetype.size() + filepath.size() + fullname.size() + 64);
-  row += text::trim(filename);
+  row += trimmed(filename);
   row += '\t';
-  row += text::trim(filetype);
+  row += trimmed(filetype);
   row += '\t';
   row += when;
   row += '\t';
@@ -79,20 +106,22 @@ std::string build_row(const std::string& filename, const std::string& filetype, 
   row += '\t';
   row += std::to_string(info.compressed_size);
   row += '\t';
-  row += text::trim(attributes);
+  row += trimmed(attributes);
   row += '\t';
-  row += text::trim(filepath);
+  row += trimmed(filepath);
   row += '\t';
-  row += text::trim(fullname);
+  row += trimmed(fullname);
   return row;
 }
 
 }  // namespace
 
+// Separators and the point are ASCII, which never occurs inside a multi-byte character, so the byte
+// positions found below split the names exactly where lastpos and the character functions would.
 std::string uo_nv_ziplib::file_type_of(const std::string& as_filename) {
-  std::int32_t ll_pos = lastpos(as_filename, ".");
-  if (ll_pos == 0) return "File";
-  std::string extension = text::mid(as_filename, ll_pos + 1);
+  std::size_t point = as_filename.rfind('.');
+  if (point == std::string::npos) return "File";
+  std::string extension = as_filename.substr(point + 1);
   if (listing_file_types_) {
     if (auto found = listing_file_types_->find(extension); found != listing_file_types_->end()) return found->second;
   }
@@ -119,13 +148,14 @@ void uo_nv_ziplib::describe_current_entry(std::uint32_t aul_unzfile, entry_text&
   entry.ls_fullname = std::move(name_buffer);
 
   std::string ls_temp = of_replaceall(entry.ls_fullname, "/", "\\");
-  std::int32_t ll_pos = lastpos(ls_temp, "\\");
-  if (ll_pos == 0) {
-    entry.ls_filename = ls_temp;
+  std::size_t separator = ls_temp.rfind('\\');
+  if (separator == std::string::npos) {
+    entry.ls_filename = std::move(ls_temp);
     entry.ls_filepath.clear();
   } else {
-    entry.ls_filename = text::mid(entry.ls_fullname, ll_pos + 1);
-    entry.ls_filepath = text::left(ls_temp, ll_pos);
+    entry.ls_filename = entry.ls_fullname.substr(separator + 1);
+    ls_temp.resize(separator + 1);
+    entry.ls_filepath = std::move(ls_temp);
   }
   if (entry.ls_filename.empty()) return;
 
@@ -163,9 +193,9 @@ std::string uo_nv_ziplib::of_cuunzgetcurrentfileinfo(std::uint32_t aul_unzfile, 
   if (!ls_filepath.empty() && ls_filepath.front() == '\\') ls_filepath.erase(0, 1);
   if (!ls_filepath.empty() && ls_filepath.back() != '\\') ls_filepath += '\\';
   if (!ls_fullname.empty() && ls_fullname.front() == '\\') ls_fullname.erase(0, 1);
-  ads.setitem(ll_row, "filename", text::trim(entry.ls_filename));
-  ads.setitem(ll_row, "filepath", text::trim(ls_filepath));
-  ads.setitem(ll_row, "fullname", text::trim(ls_fullname));
+  ads.setitem(ll_row, "filename", std::string(trimmed(entry.ls_filename)));
+  ads.setitem(ll_row, "filepath", std::string(trimmed(ls_filepath)));
+  ads.setitem(ll_row, "fullname", std::string(trimmed(ls_fullname)));
 
   std::string row = build_row(entry.ls_filename, entry.ls_filetype, entry.ls_datetime, entry.lstr_info,
                               entry.ldec_ratio, entry.ls_attrib, ls_filepath, ls_fullname);

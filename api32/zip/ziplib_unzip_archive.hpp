@@ -43,6 +43,10 @@ struct unzip_archive {
 /// placeholders against a 64-bit all-ones value and so never takes them from there itself.
 bool apply_zip64_sizes(unzip_archive& archive, unz_file_info64& info);
 
+/// Opens the archive at the Windows path `path` with minizip, reading through the runtime's files with a
+/// read-ahead window (ziplib_unzip_io.cpp); null when it cannot be opened or is not an archive.
+unzFile open_archive_file(const std::string& path);
+
 /// True when the file at the Windows path `path` is a zip archive without entries: nothing but its end
 /// record (and comment), which minizip refuses, since it takes an end record at offset 0 for "none found".
 /// `comment` receives the archive's comment.
