@@ -261,3 +261,38 @@ TEST(RarIndex, ReadsTheHeadersOfRealArchives) {
 
 }  // namespace
 }  // namespace rartool
+
+namespace rartool {
+namespace {
+
+TEST(RarCrc32, AgreesWithTheReferenceAtEveryLengthAndAlignment) {
+  std::vector<std::uint8_t> data(5000);
+  std::uint32_t seed = 12345;
+  for (auto& b : data) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(seed >> 16);
+  }
+  // the bitwise definition: reflected polynomial 0xEDB88320, inverted before and after
+  auto reference = [](std::uint32_t crc, const std::uint8_t* p, std::size_t n) {
+    crc = ~crc;
+    for (std::size_t i = 0; i < n; ++i) {
+      crc ^= p[i];
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+  };
+  EXPECT_EQ(crc32_of("123456789"), 0xCBF43926u);
+  for (std::size_t offset : {0, 1, 7, 15}) {
+    for (std::size_t n : {0, 1, 15, 16, 63, 64, 65, 127, 128, 200, 1024, 4096, 4977}) {
+      EXPECT_EQ(crc32_update(0, data.data() + offset, n), reference(0, data.data() + offset, n)) << offset << "+" << n;
+    }
+  }
+  // continuing a CRC over pieces gives the CRC of the whole
+  std::uint32_t pieces = 0;
+  for (std::size_t at = 0; at < 4096; at += 100)
+    pieces = crc32_update(pieces, data.data() + at, std::min<std::size_t>(100, 4096 - at));
+  EXPECT_EQ(pieces, reference(0, data.data(), 4096));
+}
+
+}  // namespace
+}  // namespace rartool
