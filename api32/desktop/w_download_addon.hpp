@@ -1,9 +1,11 @@
 // w_download_addon.hpp - the add-on download window: a web browser over the settings window, opened on the
 // add-on page of the current game or on an address the host gives it.
 //
-// The browser is a WebKit web view. Beyond showing pages it keeps the user inside the window (a request to
-// open a new window loads in the same view) and saves what a page downloads (a .zip or .rar add-on, a
-// response it cannot show, an attachment) into the host's download folder, reporting to the host.
+// The window has a title bar with the usual window menu and carries the application's icon (GTK's default
+// window icon, which the host sets for all its windows). The browser is a WebKit web view. Beyond showing pages it
+// keeps the user inside the window (a request to open a new window loads in the same view) and saves what a page
+// downloads (a .zip or .rar add-on, a response it cannot show, an attachment) into the host's download folder,
+// reporting to the host.
 #pragma once
 
 #include <memory>

@@ -76,6 +76,18 @@ GVariant* pixmap_variant(const icon_image* icon) {
   return g_variant_builder_end(&builder);
 }
 
+// The session bus's address: the environment's, or the user's runtime bus socket. Never "autolaunch",
+// which would start a bus daemon behind the host's back when there is no session.
+std::string session_bus_address() {
+  if (const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return address;
+  const std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
+  if (!g_file_test(socket.c_str(), G_FILE_TEST_EXISTS)) return "";
+  gchar* escaped = g_dbus_address_escape_value(socket.c_str());
+  std::string address = std::string("unix:path=") + escaped;
+  g_free(escaped);
+  return address;
+}
+
 struct register_request {
   tray_item* item;
   std::string owner;
@@ -144,19 +156,17 @@ const GDBusInterfaceVTable item_vtable = {&tray_item_glue::method_call, &tray_it
 
 std::unique_ptr<tray_item> tray_item::create(std::uint16_t window_low16, std::uint32_t uid) {
   std::unique_ptr<tray_item> item(new tray_item(window_low16, uid));
-  GError* error = nullptr;
-  gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-  if (!address) {
-    g_error_free(error);
+  const std::string address = session_bus_address();
+  if (address.empty()) {
     SetLastError(ERROR_NOT_FOUND);
     return nullptr;
   }
+  GError* error = nullptr;
   item->connection_ = g_dbus_connection_new_for_address_sync(
-      address,
+      address.c_str(),
       static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &error);
-  g_free(address);
   if (!item->connection_) {
     g_error_free(error);
     SetLastError(ERROR_NOT_FOUND);

@@ -28,9 +28,9 @@ public:
                                   static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
                                   die_with_parent, nullptr, &pid_, nullptr, &out, nullptr, &error)) {
       pid_ = 0;
-      std::fprintf(stderr, "cannot start dbus-daemon: %s\n", error->message);
+      const std::string reason = error->message;
       g_error_free(error);
-      return;
+      FAIL() << "cannot start a private dbus-daemon: " << reason;
     }
     std::string address;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
@@ -43,10 +43,11 @@ public:
       address.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(out);
-    if (auto end = address.find('\n'); end != std::string::npos) {
-      address.resize(end);
-      ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
+    const auto end = address.find('\n');
+    // Without its own bus the tests would share the panel name with other test processes: better to stop.
+    ASSERT_NE(end, std::string::npos) << "the private dbus-daemon gave no address";
+    address.resize(end);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
   }
 
   void TearDown() override {

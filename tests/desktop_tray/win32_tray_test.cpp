@@ -322,3 +322,33 @@ TEST(ForegroundWindow, KnownWindowsByTheirLow16BitsAndNothingElse) {
 
 }  // namespace
 }  // namespace api32::win32
+
+namespace api32::win32 {
+namespace {
+
+TEST(ShellNotifyIconWithoutABus, AddIsRefusedAndKeepsNoItem) {
+  temp_dir runtime;
+  window host("no bus", 10, 10);
+  const std::string saved_address = g_getenv("DBUS_SESSION_BUS_ADDRESS") ? g_getenv("DBUS_SESSION_BUS_ADDRESS") : "";
+  g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  const std::string saved_runtime = g_getenv("XDG_RUNTIME_DIR") ? g_getenv("XDG_RUNTIME_DIR") : "";
+  g_setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), TRUE);  // read once per process: may not take
+  notifyicondata data;
+  data.cbsize = sizeof data;
+  data.hwnd = static_cast<std::int32_t>(host.hwnd());
+  data.uflags = static_cast<std::int32_t>(NIF_TIP);
+  SetLastError(0);
+  const BOOL added = Shell_NotifyIconA(NIM_ADD, &data);
+  const DWORD error = GetLastError();
+  g_setenv("DBUS_SESSION_BUS_ADDRESS", saved_address.c_str(), TRUE);
+  if (saved_runtime.empty())
+    g_unsetenv("XDG_RUNTIME_DIR");
+  else
+    g_setenv("XDG_RUNTIME_DIR", saved_runtime.c_str(), TRUE);
+  EXPECT_EQ(added, FALSE_);
+  EXPECT_EQ(error, ERROR_NOT_FOUND);
+  EXPECT_EQ(tray_icon_count(), 0u);
+}
+
+}  // namespace
+}  // namespace api32::win32
