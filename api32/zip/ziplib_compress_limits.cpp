@@ -39,6 +39,8 @@ private:
 };
 
 constexpr std::size_t first_step = std::size_t{1} << 20;
+constexpr std::size_t max_inflate_ratio = 1032;
+constexpr std::size_t max_inflate_ratio_input = std::numeric_limits<std::size_t>::max() / max_inflate_ratio;
 constexpr std::size_t max_chunk = std::numeric_limits<uInt>::max();
 
 // Hands zlib the next piece of input when it has used up the last one (uInt counts at most 4 GiB at once).
@@ -78,9 +80,11 @@ int inflate_growing(const std::uint8_t* source, std::size_t source_length, std::
   const std::uint8_t* next = source ? source : &empty;
   std::size_t left = source ? source_length : 0;
   // Reserving address space touches no memory; only the pages the data fills are ever faulted in. Where the
-  // reservation is refused the buffer grows by reallocation instead.
+  // reservation is refused the buffer grows by reallocation instead. Deflate codes at most 258 bytes in two
+  // bits, so no stream inflates to more than 1032 times its length: a larger limit reserves only that much.
+  const std::size_t most_produced = left > max_inflate_ratio_input ? limit : left * max_inflate_ratio;
   try {
-    out.reserve(limit);
+    out.reserve(std::min(limit, most_produced));
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
