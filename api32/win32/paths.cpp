@@ -171,7 +171,13 @@ std::optional<std::string> to_native_path(std::string_view p) {
     return std::nullopt;
   }
   // \\?\C:\... is the long-path form of C:\...; other \\ forms are network or device paths.
-  if (p.size() >= 4 && p[0] == '\\' && p[1] == '\\' && p[2] == '?' && p[3] == '\\') p.remove_prefix(4);
+  if (p.size() >= 4 && p[0] == '\\' && p[1] == '\\' && p[2] == '?' && p[3] == '\\') {
+    p.remove_prefix(4);
+    if (p.empty()) {  // the prefix alone names nothing
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return std::nullopt;
+    }
+  }
   if (p.size() >= 2 && is_separator(p[0]) && is_separator(p[1])) {
     SetLastError(ERROR_BAD_NETPATH);
     return std::nullopt;

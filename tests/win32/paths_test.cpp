@@ -72,6 +72,7 @@ TEST_F(PathMapping, RefusedPathsSetTheLastError) {
     std::string path;
     w::DWORD error;
   } rows[] = {{"", w::ERROR_PATH_NOT_FOUND},
+              {"\\\\?\\", w::ERROR_PATH_NOT_FOUND},  // the long-path prefix alone once read past the end
               {"\\\\server\\share\\a.txt", w::ERROR_BAD_NETPATH},
               {"//server/share", w::ERROR_BAD_NETPATH},
               {"\\\\.\\PhysicalDrive0", w::ERROR_BAD_NETPATH},
