@@ -192,6 +192,11 @@ public:
     make_ = std::move(make);
     return *this;
   }
+  /// Runs `forget` on an object just before destroy deletes it.
+  class_binding& on_destroy(std::function<void(C&)> forget) {
+    forget_ = std::move(forget);
+    return *this;
+  }
 
   /// Freezes the description; called once, after every member was added.
   const api32_vtable_info* info() {
@@ -267,6 +272,7 @@ private:
       std::lock_guard lock(mutex_);
       objects_.erase(object);
     }
+    if (forget_) forget_(*c);
     delete c;
   }
 
@@ -324,6 +330,7 @@ private:
   std::vector<api32_function> function_descriptions_;
   std::vector<event_entry<C>> events_;
   std::function<C*()> make_;
+  std::function<void(C&)> forget_;
   api32_vtable_info info_{};
   std::once_flag once_;
   std::mutex mutex_;
