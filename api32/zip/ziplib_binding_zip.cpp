@@ -1,45 +1,34 @@
 // ziplib_binding_zip.cpp - the zip library's zlib and minizip (zip.h) declarations, bound to the libraries.
 //
-// Archives open for writing are handle-table entries of kind zip; a stale or foreign handle is answered with
-// ZIP_PARAMERROR, as minizip answers a null zipFile. An archive whose handle is never closed is closed (and
-// so finished) when its table entry goes away.
+// Archives open for writing are handle-table entries of kind zip (ziplib::zip_writer_archive); a stale or
+// foreign handle is answered with ZIP_PARAMERROR, as minizip answers a null zipFile. An archive whose handle
+// is never closed is finished when its table entry goes away.
 #include <zlib.h>
 
 #include <minizip/zip.h>
 
-#include <cstring>
-#include <limits>
 #include <memory>
 #include <string>
 
 #include "api32/win32/handles.hpp"
 #include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
+#include "api32/zip/ziplib_binding_zip_archive.hpp"
 #include "api32/zip/ziplib_compress_limits.hpp"
 #include "api32/zip/ziplib_writer_names.hpp"
 
 namespace api32 {
 namespace {
 
-struct zip_archive {
-  zipFile file = nullptr;
-  zip_archive() = default;
-  zip_archive(const zip_archive&) = delete;
-  zip_archive& operator=(const zip_archive&) = delete;
-  ~zip_archive() {
-    if (file) zipClose(file, nullptr);
-  }
-};
+using ziplib::zip_writer_archive;
 
-std::shared_ptr<zip_archive> archive_of(std::uint32_t handle) {
-  return win32::handles().get<zip_archive>(handle, win32::handle_kind::zip);
+std::shared_ptr<zip_writer_archive> archive_of(std::uint32_t handle) {
+  return win32::handles().get<zip_writer_archive>(handle, win32::handle_kind::zip);
 }
 
 // Lengths that the zip format stores in 16 bits.
 constexpr std::size_t max_field = 0xFFFF;
 constexpr unsigned long general_purpose_utf8 = 0x800;
-// "Version made by": MS-DOS, so readers take the low byte of external_fa as Windows attribute bits.
-constexpr unsigned long made_by_msdos = 0;
 
 const std::uint8_t* bytes_of(const blob& b) {
   static const std::uint8_t empty = 0;
@@ -70,17 +59,14 @@ std::int16_t uo_nv_ziplib::uncompress(blob& dest, std::uint32_t& destlen, const 
 std::uint32_t uo_nv_ziplib::zipopen(std::string& filename, std::int16_t append) {
   auto native = win32::to_native_path(filename);
   if (!native) return 0;
-  auto archive = std::make_shared<zip_archive>();
-  archive->file = zipOpen64(native->c_str(), append);
-  if (!archive->file) return 0;
+  auto archive = zip_writer_archive::open(*native, append);
+  if (!archive) return 0;
   return win32::handles().add(win32::handle_kind::zip, std::move(archive));
 }
 
 std::int16_t uo_nv_ziplib::zipclose(std::uint32_t zipfile, std::string& szcomment) {
-  auto archive = win32::handles().take<zip_archive>(zipfile, win32::handle_kind::zip);
+  auto archive = win32::handles().take<zip_writer_archive>(zipfile, win32::handle_kind::zip);
   if (!archive) return zip_paramerror;
-  zipFile file = archive->file;
-  archive->file = nullptr;
   // The comment's length is a 16-bit field: a longer comment is cut (on a character boundary) so the archive
   // stays readable, and the result says it was not stored whole.
   std::string comment = szcomment;
@@ -91,7 +77,7 @@ std::int16_t uo_nv_ziplib::zipclose(std::uint32_t zipfile, std::string& szcommen
     comment.resize(end);
     cut = true;
   }
-  int rc = zipClose(file, comment.c_str());
+  int rc = archive->close(comment.c_str());
   if (rc == ZIP_OK && cut) rc = ZIP_PARAMERROR;
   return static_cast<std::int16_t>(rc);
 }
@@ -125,11 +111,10 @@ std::int16_t uo_nv_ziplib::zipopennewfileinzip(std::uint32_t file, std::string& 
   info.external_fa = zipfi.external_fa;
 
   unsigned long flags = ziplib::needs_utf8_flag(filename) ? general_purpose_utf8 : 0;
-  int rc = zipOpenNewFileInZip4_64(archive->file, filename.c_str(), &info,
-                                   extrafield_local ? &*extrafield_local : nullptr, size_extrafield_local,
-                                   extrafield_global ? &*extrafield_global : nullptr, size_extrafield_global,
-                                   comment ? comment->c_str() : nullptr, method, level, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                                   Z_DEFAULT_STRATEGY, nullptr, 0, made_by_msdos, flags, zip64 != 0 ? 1 : 0);
+  int rc = archive->open_entry(filename.c_str(), info, extrafield_local ? &*extrafield_local : nullptr,
+                               size_extrafield_local, extrafield_global ? &*extrafield_global : nullptr,
+                               size_extrafield_global, comment ? comment->c_str() : nullptr, method, level, flags,
+                               zip64 != 0 ? 1 : 0);
   return static_cast<std::int16_t>(rc);
 }
 
@@ -137,14 +122,13 @@ std::int16_t uo_nv_ziplib::zipwriteinfileinzip(std::uint32_t zipfile, blob& buff
   auto archive = archive_of(zipfile);
   if (!archive) return zip_paramerror;
   if (usizebuf < 0 || static_cast<std::size_t>(usizebuf) > buffer.size()) return zip_paramerror;
-  return static_cast<std::int16_t>(
-      zipWriteInFileInZip(archive->file, bytes_of(buffer), static_cast<unsigned>(usizebuf)));
+  return static_cast<std::int16_t>(archive->write(bytes_of(buffer), static_cast<unsigned>(usizebuf)));
 }
 
 std::int16_t uo_nv_ziplib::zipclosefileinzip(std::uint32_t zipfile) {
   auto archive = archive_of(zipfile);
   if (!archive) return zip_paramerror;
-  return static_cast<std::int16_t>(zipCloseFileInZip(archive->file));
+  return static_cast<std::int16_t>(archive->close_entry());
 }
 
 }  // namespace api32

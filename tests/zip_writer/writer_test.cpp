@@ -232,14 +232,21 @@ TEST_F(ZipWriter, EntryWrittenByHandJoinsItsBlocks) {
   EXPECT_EQ(zl.of_zipwriteinfileinzip(h, empty), 0);
   EXPECT_EQ(zl.of_zipwriteinfileinzip(h, b2), 0);
   EXPECT_EQ(zl.of_zipclosefileinzip(h), 0);
+  // an entry left open is finished by the next one, and the last by closing the archive, as minizip does
+  ASSERT_EQ(zl.of_zipopennewfileinzip(h, R"(C:\parts.txt)", "second/"), 0);
+  EXPECT_EQ(zl.of_zipwriteinfileinzip(h, b2), 0);
+  ASSERT_EQ(zl.of_zipopennewfileinzip(h, R"(C:\parts.txt)", "third/"), 0);
+  EXPECT_EQ(zl.of_zipwriteinfileinzip(h, b1), 0);
   ASSERT_EQ(zl.of_zipclose(h, ""), 0);
 
   auto listing = zip_inspect::python_listing(zip);
   ASSERT_TRUE(listing.ok);
-  ASSERT_EQ(listing.entries.size(), 1u);
-  EXPECT_EQ(listing.entries[0].name, "by-hand/parts.txt");
+  ASSERT_EQ(listing.names(), (std::vector<std::string>{"by-hand/parts.txt", "second/parts.txt", "third/parts.txt"}));
   EXPECT_EQ(listing.entries[0].size, first.size() + second.size());
   EXPECT_EQ(listing.entries[0].crc, zip_inspect::crc_hex(first + second));
+  EXPECT_EQ(listing.entries[1].crc, zip_inspect::crc_hex(second));
+  EXPECT_EQ(listing.entries[2].crc, zip_inspect::crc_hex(first));
+  EXPECT_EQ(zip_inspect::unzip_test(zip), 0);
 }
 
 TEST_F(ZipWriter, ClosedOrForeignHandlesAreRefused) {
@@ -320,8 +327,10 @@ TEST_F(ZipWriter, TextGuessFromTheListsThenTheRegistrysOpenCommand) {
   for (const auto& c : cases) EXPECT_EQ(zl.of_internal_fa(c.extension), c.text) << c.extension;
 
   // and the guess reaches the archive: the last three characters of the path are the extension
-  make_file("notes.log", std::string(2000, '\x01'));  // binary content, so zlib's own text detection stays out
-  make_file("plain.nfo", std::string(2000, '\x01'));
+  // The flag is the guess alone: text content under an extension guessed binary stays unflagged, and the
+  // other way round.
+  make_file("notes.log", std::string(2000, '\x01'));
+  make_file("plain.nfo", "Greetings from the release group.\r\n");
   std::uint32_t h = zl.of_zipopen(zip_windows);
   ASSERT_EQ(zl.of_importfile(h, R"(C:\notes.log)", ""), 0);
   ASSERT_EQ(zl.of_importfile(h, R"(C:\plain.nfo)", ""), 0);
@@ -496,6 +505,35 @@ TEST_F(ZipWriter, FileOfFourGiBIsWrittenWithZip64) {
   ASSERT_TRUE(listing.ok);
   EXPECT_EQ(listing.entries.at(0).size, size);
   EXPECT_GT(listing.entries.at(0).extra_length, 0u);  // the Zip64 record
+  EXPECT_EQ(zip_inspect::unzip_test(zip), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The zip format keeps name and comment lengths in 16 bits; minizip would write a longer one with a cut length
+// and so a broken archive.
+TEST_F(ZipWriter, OversizedNameIsRefusedAndOversizedCommentCutOnACharacterBoundary) {
+  make_file("a.txt", "a");
+  std::uint32_t h = zl.of_zipopen(zip_windows);
+  ASSERT_NE(h, 0u);
+  std::string long_prefix(70000, 'p');
+  long_prefix += '/';
+  EXPECT_EQ(zl.of_importfile(h, R"(C:\a.txt)", long_prefix), -102);
+  EXPECT_EQ(zl.of_importfile(h, R"(C:\a.txt)", ""), 0);
+  std::string comment;
+  for (int i = 0; i < 30000; ++i) comment += "é";  // 60,000 bytes
+  comment += "0123456789";                         // 60,010
+  for (int i = 0; i < 3000; ++i) comment += "€";   // 3 bytes each: 69,010
+  EXPECT_EQ(zl.of_zipclose(h, comment), -102);     // stored, but not whole
+
+  auto listing = zip_inspect::python_listing(zip);
+  ASSERT_TRUE(listing.ok);
+  EXPECT_EQ(listing.names(), (std::vector<std::string>{"a.txt"}));
+  // the longest prefix of whole characters that fits 65,535 bytes: 1,841 of the euro signs
+  EXPECT_EQ(listing.comment.size(), 60010u + 1841u * 3u);
+  EXPECT_EQ(listing.comment, comment.substr(0, listing.comment.size()));
   EXPECT_EQ(zip_inspect::unzip_test(zip), 0);
 }
 
