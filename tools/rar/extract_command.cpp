@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <limits>
 #include <memory>
 #include <set>
 
@@ -164,18 +165,21 @@ void extraction::extract_data(archive* a, archive_entry* e, const std::string& n
   const bool check_crc = index_entry && index_entry->crc;
   std::uint32_t crc = 0;
   std::uint64_t written = 0;
-  static const std::uint8_t zeros[64 * 1024] = {};
+  // Only a sparse entry (tar) has holes. They are skipped, not written: the file is extended over them, so an
+  // offset or size that a header merely claims costs neither disk space nor time.
+  const bool sparse = archive_entry_sparse_count(e) > 0;
   auto put = [&](const std::uint8_t* data, std::size_t size) {
     if (check_crc) crc = crc32_update(crc, data, size);
     written += size;
     return write_all(file->fd(), data, size);
   };
-  auto put_zeros = [&](std::uint64_t count) {
-    while (count > 0) {
-      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof zeros));
-      if (!put(zeros, n)) return false;
-      count -= n;
+  auto skip_to = [&](std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+      errno = EFBIG;
+      return false;
     }
+    if (::ftruncate(file->fd(), static_cast<off_t>(offset)) != 0 || ::lseek(file->fd(), 0, SEEK_END) < 0) return false;
+    written = offset;
     return true;
   };
   auto write_failed = [&]() {
@@ -200,17 +204,19 @@ void extraction::extract_data(archive* a, archive_entry* e, const std::string& n
       if (r == ARCHIVE_FATAL) stop_ = true;
       return;
     }
-    if (offset > 0 && static_cast<std::uint64_t>(offset) > written &&
-        !put_zeros(static_cast<std::uint64_t>(offset) - written))
-      return write_failed();
+    if (offset > 0 && static_cast<std::uint64_t>(offset) > written) {
+      if (!sparse) return truncated();  // data that does not follow on is not what the header described
+      if (!skip_to(static_cast<std::uint64_t>(offset))) return write_failed();
+    }
     if (size > 0 && !put(static_cast<const std::uint8_t*>(block), size)) return write_failed();
   }
   if (index_entry) {
     if (written != index_entry->size) return truncated();
   } else if (archive_entry_size_is_set(e) && static_cast<std::uint64_t>(archive_entry_size(e)) > written) {
-    // RAR has no sparse files; in other formats (tar) a sparse file may end in a hole
-    if (index_.version != 0) return truncated();
-    if (!put_zeros(static_cast<std::uint64_t>(archive_entry_size(e)) - written)) return write_failed();
+    // a sparse file may end in a hole; any other entry that delivers less than its size is cut short (a zip
+    // entry claiming gigabytes once came out as that many zeros)
+    if (!sparse || index_.version != 0) return truncated();
+    if (!skip_to(static_cast<std::uint64_t>(archive_entry_size(e)))) return write_failed();
   }
   if (check_crc && crc != *index_entry->crc) return say(exit_code::crc_error, name, "checksum error, not extracted");
   commit(*file, e, name, parts);
