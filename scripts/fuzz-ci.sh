@@ -13,10 +13,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=()
 
-# 1. regression files and seeds: each must run clean
+# 1. seeds and the inputs that once broke a target (tests/fixtures/regress/<target>-*): each must run clean
+shopt -s nullglob
 for target in "${fuzz_targets[@]}"; do
   if ! nice -n "${FUZZ_NICE:-10}" "$fuzz_build/fuzz/fuzz_$target" -rss_limit_mb=512 -timeout="${FUZZ_TIMEOUT:-30}" \
-    "$root"/fuzz/corpus/"$target"/* >"$work/replay-$target.log" 2>&1; then
+    "$root"/fuzz/corpus/"$target"/* "$root"/tests/fixtures/regress/"$target"-* >"$work/replay-$target.log" 2>&1; then
     echo "replay of fuzz/corpus/$target fails:" >&2
     grep -E "ERROR|SUMMARY|fuzz check failed|Running: " "$work/replay-$target.log" | tail -5 >&2
     failed+=("$target (replay)")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/ (replacing earlier seeds, keeping
-# regress-* files). Seeds come from independent tools: Info-ZIP zip, Python's zipfile and zlib, the zip
+# Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/, replacing earlier seeds. (Inputs
+# that once broke a target live in tests/fixtures/regress/.) Seeds come from independent tools: Info-ZIP zip, Python's zipfile and zlib, the zip
 # tests' fixture script, GNU tar, ImageMagick, iconv, and the real RAR archives in tests/fixtures/rar.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -9,9 +9,9 @@ py=/usr/bin/python3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-fresh() {  # fresh TARGET: an empty seed folder, regression files kept
+fresh() {  # fresh TARGET: an empty seed folder
+  rm -rf "${here:?}/$1"
   mkdir -p "$here/$1"
-  find "$here/$1" -maxdepth 1 -type f ! -name 'regress-*' -delete
 }
 
 # ---- zip_reader: Info-ZIP archives, Python's, and the zip tests' malformed and hostile fixtures
