@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "api32/host/host_services.hpp"
+#include "api32/runtime/message_box.hpp"
 #include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
@@ -45,7 +46,22 @@ fs::path application_folder() {
 
 }  // namespace
 
+namespace {
+
+// The command's message boxes: one line on stderr each. A presenter of its own, so that the desktop
+// commands, which turn the library's default presenter into GTK dialogs, leave the command's boxes on stderr.
+class command_presenter final : public api32::message_presenter {
+public:
+  void show(const api32::message& box) override {
+    std::fprintf(stderr, "%s: %s\n", box.title.c_str(), box.text.c_str());
+    std::fflush(stderr);
+  }
+};
+
+}  // namespace
+
 void install_host() {
+  api32::set_message_presenter(std::make_shared<command_presenter>());
   auto& host = api32::host::globals();
   host.gziplib = std::make_shared<api32::uo_nv_ziplib>();
   std::string app = application_folder().string();
