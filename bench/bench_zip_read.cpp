@@ -71,6 +71,18 @@ void BM_extract(benchmark::State& state) {
 }
 BENCHMARK(BM_extract)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// What mapping the Windows path of a file that does not exist yet costs in a folder of state.range(0) files:
+// the mapping looks for the name in another case, so each new file of an extraction reads the whole folder.
+void BM_map_new_file_name(benchmark::State& state) {
+  auto folder = std::filesystem::temp_directory_path() / ("api32-bench-map-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  for (int i = 0; i < state.range(0); ++i) std::fclose(std::fopen((folder / ("f" + std::to_string(i))).c_str(), "w"));
+  std::string target = windows(folder / "new-file.txt");
+  for (auto _ : state) benchmark::DoNotOptimize(api32::win32::to_native_path(target));
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_map_new_file_name)->Arg(10)->Arg(100)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

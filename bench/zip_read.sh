@@ -6,19 +6,21 @@
 #
 # Two archives are made with Info-ZIP zip in a scratch folder under $TMPDIR and removed at the end: 20,000
 # small files in 200 folders, and about 400 MB of mixed data (text, random bytes, structured binary).
-# Each command runs once to warm the page cache, then RUNS times; the best time counts.
+# Each command runs once to warm the page cache, then RUNS rounds of the commands in turn; the best wall time
+# and the best processor time (perf's task-clock) count.
 set -euo pipefail
 
 BENCH=${1:-$(dirname "$0")/../build/bench/bench_zip_read}
 BENCH=$(realpath "$BENCH")
 RUNS=${RUNS:-5}
 PY=/usr/bin/python3
-for tool in zip unzip zipinfo bsdtar /usr/bin/time; do
+for tool in zip unzip zipinfo bsdtar perf /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
 done
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/api32-zipbench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
+if [[ "$BENCH$WORK" == *" "* ]]; then echo "the benchmark and scratch paths must not contain blanks" >&2; exit 1; fi
 
 echo "making archives in $WORK ..." >&2
 $PY - "$WORK" <<'EOF'
@@ -68,55 +70,73 @@ rm -rf "$WORK/small" "$WORK/big"
 echo "small.zip: $(unzip -Z -t "$WORK/small.zip" | tail -1)" >&2
 echo "big.zip:   $(unzip -Z -t "$WORK/big.zip" | tail -1)" >&2
 
-# best wall time in milliseconds of RUNS runs of a command, after one warm-up run; $PREPARE runs before each
-best_ms() {
-  local best="" start end ms
-  ${PREPARE:-true}
-  "$@" >/dev/null 2>&1
-  for _ in $(seq "$RUNS"); do
+# Runs each labelled command once to warm up, then RUNS rounds of all of them in turn (so that a slow spell of
+# the machine hits every tool alike), $PREPARE before each run. Sets BEST_WALL[label] and BEST_CPU[label]
+# (task-clock) to the best milliseconds seen.
+declare -A BEST_WALL BEST_CPU COMMANDS
+measure_round_robin() {
+  local labels=("$@") label times wall cpu
+  for label in "${labels[@]}"; do
     ${PREPARE:-true}
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    ms=$(( (end - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
+    read -ra argv <<<"${COMMANDS[$label]}"
+    "${argv[@]}" >/dev/null 2>&1
+    BEST_WALL[$label]=""
+    BEST_CPU[$label]=""
   done
-  echo "$best"
+  for _ in $(seq "$RUNS"); do
+    for label in "${labels[@]}"; do
+      ${PREPARE:-true}
+      read -ra argv <<<"${COMMANDS[$label]}"
+      perf stat -x, -e task-clock,duration_time -o "$WORK/stat" -- "${argv[@]}" >/dev/null 2>&1
+      wall=$(awk -F, '$3 == "duration_time" { printf "%.1f", $1 / 1e6 }' "$WORK/stat")
+      cpu=$(awk -F, '$3 == "task-clock" { printf "%.1f", $1 }' "$WORK/stat")
+      if [ -z "${BEST_WALL[$label]}" ] || awk -v a="$wall" -v b="${BEST_WALL[$label]}" 'BEGIN { exit !(a < b) }'; then
+        BEST_WALL[$label]=$wall
+      fi
+      if [ -z "${BEST_CPU[$label]}" ] || awk -v a="$cpu" -v b="${BEST_CPU[$label]}" 'BEGIN { exit !(a < b) }'; then
+        BEST_CPU[$label]=$cpu
+      fi
+    done
+  done
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) b = 1; printf "%.2f", a / b }'; }
 
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
-OUT="$WORK/out"
-fresh_out() { rm -rf "$OUT"; mkdir -p "$OUT"; }
+report() {  # archive, our label, peer labels...
+  local archive=$1 ours=$2 peer
+  shift 2
+  printf '%-8s %-24s %9s %9s\n' "$archive" "$ours" "${BEST_WALL[$ours]}" "${BEST_CPU[$ours]}"
+  for peer in "$@"; do
+    printf '%-8s %-24s %9s %9s %11s %11s\n' "$archive" "$peer" "${BEST_WALL[$peer]}" "${BEST_CPU[$peer]}" \
+      "$(ratio "${BEST_WALL[$ours]}" "${BEST_WALL[$peer]}")" "$(ratio "${BEST_CPU[$ours]}" "${BEST_CPU[$peer]}")"
+  done
+}
 
-printf '%-10s %-28s %10s %10s\n' archive measure "ms" "ours/peer"
+OUT="$WORK/out"
+fresh_out() { rm -rf "$OUT"; mkdir -p "$OUT"; sync; }
+
+printf '%-8s %-24s %9s %9s %11s %11s\n' archive command "wall ms" "cpu ms" "wall ratio" "cpu ratio"
 for name in small big; do
   archive="$WORK/$name.zip"
-  ours=$(best_ms "$BENCH" list "$archive")
-  unzip_l=$(best_ms unzip -l "$archive")
-  zipinfo_t=$(best_ms zipinfo "$archive")
-  printf '%-10s %-28s %10s\n' "$name" "list: api32" "$ours"
-  printf '%-10s %-28s %10s %10s\n' "$name" "list: unzip -l" "$unzip_l" "$(ratio "$ours" "$unzip_l")"
-  printf '%-10s %-28s %10s %10s\n' "$name" "list: zipinfo" "$zipinfo_t" "$(ratio "$ours" "$zipinfo_t")"
-
-  runs_saved=$RUNS
-  [ "$name" = big ] && RUNS=3
-  export PREPARE=fresh_out
-  ours_x=$(best_ms "$BENCH" extract "$archive" "$OUT")
-  unzip_x=$(best_ms unzip -o -q "$archive" -d "$OUT")
-  bsdtar_x=$(best_ms bsdtar -xf "$archive" -C "$OUT")
-  unset PREPARE
-  RUNS=$runs_saved
-  printf '%-10s %-28s %10s\n' "$name" "extract: api32" "$ours_x"
-  printf '%-10s %-28s %10s %10s\n' "$name" "extract: unzip -o -q" "$unzip_x" "$(ratio "$ours_x" "$unzip_x")"
-  printf '%-10s %-28s %10s %10s\n' "$name" "extract: bsdtar -xf" "$bsdtar_x" "$(ratio "$ours_x" "$bsdtar_x")"
+  COMMANDS=(  # split at blanks: the scratch paths have none
+    ["api32 list"]="$BENCH list $archive"
+    ["unzip -l"]="unzip -l $archive"
+    ["zipinfo"]="zipinfo $archive"
+    ["api32 extract"]="$BENCH extract $archive $OUT"
+    ["unzip -o -q"]="unzip -o -q $archive -d $OUT"
+    ["bsdtar -xf"]="bsdtar -xf $archive -C $OUT"
+  )
+  measure_round_robin "api32 list" "unzip -l" "zipinfo"
+  report "$name" "api32 list" "unzip -l" "zipinfo"
+  PREPARE=fresh_out measure_round_robin "api32 extract" "unzip -o -q" "bsdtar -xf"
+  report "$name" "api32 extract" "unzip -o -q" "bsdtar -xf"
 
   fresh_out
-  printf '%-10s %-28s %10s\n' "$name" "peak kB: api32 list" "$(peak_kb "$BENCH" list "$archive")"
-  printf '%-10s %-28s %10s\n' "$name" "peak kB: api32 extract" "$(peak_kb "$BENCH" extract "$archive" "$OUT")"
+  printf '%-8s %-24s %9s kB\n' "$name" "peak: api32 list" "$(peak_kb "$BENCH" list "$archive")"
+  printf '%-8s %-24s %9s kB\n' "$name" "peak: api32 extract" "$(peak_kb "$BENCH" extract "$archive" "$OUT")"
   fresh_out
-  printf '%-10s %-28s %10s\n' "$name" "peak kB: unzip -o -q" "$(peak_kb unzip -o -q "$archive" -d "$OUT")"
+  printf '%-8s %-24s %9s kB\n' "$name" "peak: unzip -o -q" "$(peak_kb unzip -o -q "$archive" -d "$OUT")"
   rm -rf "$OUT"
 done

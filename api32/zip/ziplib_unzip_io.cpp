@@ -2,8 +2,9 @@
 // and a read-ahead buffer.
 //
 // minizip parses the central directory a few bytes at a time and seeks before every record; over stdio each
-// seek costs a system call. Here a seek only moves a position, and reads are served from a 64 KiB window
-// that is refilled with one positioned read.
+// seek costs a system call. Here a seek only moves a position, and reads are served from two 64 KiB windows,
+// each refilled with one positioned read: one stays on the directory while the other follows the entries'
+// data, so a walk that extracts as it goes does not read the directory again for every entry.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -18,13 +19,19 @@ namespace {
 
 constexpr std::size_t window_size = 64 * 1024;
 
+struct window {
+  std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(window_size);
+  std::uint64_t start = 0;
+  std::size_t length = 0;
+  bool holds(std::uint64_t position) const { return position - start < length; }
+};
+
 struct archive_file {
   std::int32_t number = -1;
   std::uint64_t size = 0;
   std::uint64_t position = 0;
-  std::vector<std::uint8_t> window = std::vector<std::uint8_t>(window_size);
-  std::uint64_t window_start = 0;
-  std::size_t window_length = 0;
+  window windows[2];
+  int current = 0;  // the window read last; the other one is refilled first
   bool failed = false;
   ~archive_file() {
     if (number > 0) files::file_close(number);
@@ -47,17 +54,19 @@ uLong ZCALLBACK read_archive(voidpf, voidpf stream, void* buffer, uLong size) {
   auto& file = *static_cast<archive_file*>(stream);
   auto* out = static_cast<std::uint8_t*>(buffer);
   // minizip reads the records of the directory one byte at a time: serve those without further ado
-  if (std::uint64_t at = file.position - file.window_start; size == 1 && at < file.window_length) {
-    *out = file.window[static_cast<std::size_t>(at)];
+  if (const window& w = file.windows[file.current]; size == 1 && w.holds(file.position)) {
+    *out = w.bytes[static_cast<std::size_t>(file.position - w.start)];
     ++file.position;
     return 1;
   }
   uLong done = 0;
   while (done < size && file.position < file.size) {
-    if (file.position >= file.window_start && file.position < file.window_start + file.window_length) {
-      auto at = static_cast<std::size_t>(file.position - file.window_start);
-      std::size_t n = std::min<std::size_t>(file.window_length - at, size - done);
-      std::memcpy(out + done, file.window.data() + at, n);
+    if (!file.windows[file.current].holds(file.position) && file.windows[1 - file.current].holds(file.position))
+      file.current = 1 - file.current;
+    if (const window& w = file.windows[file.current]; w.holds(file.position)) {
+      auto at = static_cast<std::size_t>(file.position - w.start);
+      std::size_t n = std::min<std::size_t>(w.length - at, size - done);
+      std::memcpy(out + done, w.bytes.data() + at, n);
       done += n;
       file.position += n;
       continue;
@@ -69,13 +78,15 @@ uLong ZCALLBACK read_archive(voidpf, voidpf stream, void* buffer, uLong size) {
       file.position += static_cast<std::uint64_t>(n);
       continue;
     }
-    std::int64_t n = files::file_read_at(file.number, file.position, file.window.data(), window_size);
+    window& refill = file.windows[1 - file.current];
+    std::int64_t n = files::file_read_at(file.number, file.position, refill.bytes.data(), window_size);
     if (n <= 0) {
       file.failed = n < 0;
       break;
     }
-    file.window_start = file.position;
-    file.window_length = static_cast<std::size_t>(n);
+    refill.start = file.position;
+    refill.length = static_cast<std::size_t>(n);
+    file.current = 1 - file.current;
   }
   return done;
 }
