@@ -538,3 +538,40 @@ TEST_F(ZipWriter, OversizedNameIsRefusedAndOversizedCommentCutOnACharacterBounda
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ZipWriter, OurOwnReaderReadsWhatWeWrite) {
+  struct {
+    std::string path, entry, content;
+  } files[] = {
+      {"mod/readme.txt", "mod/readme.txt", "Read me.\r\n"},
+      {"mod/data.bin", "mod/data.bin", random_bytes(300000, 21) + std::string(100000, 'x')},
+      {"mod/empty.ini", "mod/empty.ini", ""},
+      {"mod/Grüße.txt", "mod/Grüße.txt", "Grüße"},
+  };
+  std::uint32_t h = zl.of_zipopen(zip_windows);
+  ASSERT_NE(h, 0u);
+  for (const auto& f : files) {
+    make_file(f.path, f.content);
+    ASSERT_EQ(zl.of_importfile(h, "C:\\" + f.path, ""), 0) << f.path;
+  }
+  ASSERT_EQ(zl.of_zipclose(h, "our comment"), 0);
+
+  std::uint32_t u = zl.of_unzopen(zip_windows);
+  ASSERT_NE(u, 0u);
+  std::uint32_t entries = 0, comment_size = 0;
+  EXPECT_EQ(zl.of_unzgetglobalinfo(u, entries, comment_size), 0);
+  EXPECT_EQ(entries, 4u);
+  EXPECT_EQ(comment_size, 11u);
+  EXPECT_EQ(zl.of_unzgetglobalcomment(u).substr(0, 11), "our comment");
+  for (const auto& f : files) {
+    blob data;
+    ASSERT_TRUE(zl.of_extractblob(u, f.entry, data)) << f.entry;
+    EXPECT_EQ(std::string(data.begin(), data.end()), f.content) << f.entry;
+  }
+  EXPECT_EQ(zl.of_unzclose(u), 0);
+  EXPECT_TRUE(boxes.boxes().empty());
+}
+
+}  // namespace
