@@ -50,6 +50,10 @@ std::int16_t uo_nv_compression::of_importfile(std::uint32_t aul_zipfile, const s
   // RAR: the file is staged below "build\" and the whole folder is added when the archive is closed
   std::string staging = host.app_path + "build\\";
   host.gnv_core->of_createpath(staging, as_folder);
+  // A file below a sub-folder of its source (sub\a.txt) needs that folder in the staging area too, or the
+  // copy fails and the file is silently missing from the archive.
+  std::size_t slash = as_filename.rfind('\\');
+  if (slash != std::string::npos) host.gnv_core->of_createpath(staging + as_folder, as_filename.substr(0, slash + 1));
   files::file_copy(as_srcdirectory + as_filename, staging + as_folder + as_filename, true);
   return 1;
 }

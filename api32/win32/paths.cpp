@@ -25,7 +25,8 @@ struct drive_table {
     roots['Z' - 'A'] = "/";
     for (char c = 'A'; c <= 'Z'; ++c) {
       std::string name = std::string("API32_DRIVE_") + c;
-      if (const char* value = std::getenv(name.c_str()); value && *value) roots[static_cast<std::size_t>(c - 'A')] = value;
+      if (const char* value = std::getenv(name.c_str()); value && *value)
+        roots[static_cast<std::size_t>(c - 'A')] = value;
     }
   }
 };
@@ -103,8 +104,17 @@ bool set_drive(char letter, std::string native_root) {
   auto& table = drives();
   std::lock_guard lock(table.mutex);
   auto& slot = table.roots[static_cast<std::size_t>(upper - 'A')];
-  if (native_root.empty()) slot.reset();
-  else slot = strip_trailing_slashes(std::move(native_root));
+  if (native_root.empty())
+    slot.reset();
+  else
+    slot = strip_trailing_slashes(std::move(native_root));
+  // Programs the library starts (the archiver among them) see the same drives: the table travels to them in
+  // the environment, as API32_DRIVE_<X>.
+  std::string name = std::string("API32_DRIVE_") + static_cast<char>(upper);
+  if (slot && !(upper == 'Z' && *slot == "/"))
+    ::setenv(name.c_str(), slot->c_str(), 1);
+  else
+    ::unsetenv(name.c_str());
   return true;
 }
 
@@ -151,8 +161,10 @@ std::string resolve_case(std::string_view native_path) {
           }
         }
       }
-      if (!found.empty()) candidate = out.empty() ? (absolute ? "/" + found : found) : out + "/" + found;
-      else searching = false;  // nothing below a missing component can exist
+      if (!found.empty())
+        candidate = out.empty() ? (absolute ? "/" + found : found) : out + "/" + found;
+      else
+        searching = false;  // nothing below a missing component can exist
     }
     out = candidate;
   }
@@ -184,7 +196,12 @@ std::optional<std::string> to_native_path(std::string_view p) {
   }
   bool trailing = is_separator(p.back());
   if (p.front() == '/') {  // native absolute
-    return resolve_case(p);
+    // A Windows tail joined to a native folder ("/games/" + "data\a.txt") is the usual mix: a backslash separates
+    // here too, so a file name that holds a backslash is out of reach, as it is on Windows.
+    std::string native(p);
+    for (char& c : native)
+      if (c == '\\') c = '/';
+    return resolve_case(native);
   }
   std::string root;
   std::vector<std::string> parts;

@@ -6,7 +6,9 @@
 // dropped and ".." parts climb, clamped at the drive's root as Windows clamps them. A native absolute path
 // ("/...") is accepted as it is. Existing components are found without regard to case (so Rar.exe finds
 // rar.exe); components that do not exist yet are kept as written. UNC paths (\\server\share) and device
-// paths (\\.\) are not reachable.
+// paths (\\.\) are not reachable. In a native path too "\" separates components, so a native folder with a
+// Windows tail ("/games/" + "data\a.txt") works. set_drive also exports the mapping as API32_DRIVE_<X>, so
+// the programs the library starts map drives the same way.
 #pragma once
 
 #include <optional>
