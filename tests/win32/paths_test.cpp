@@ -110,3 +110,20 @@ TEST(Wildcards, MatchAsWindowsDoes) {
               {"a*b*c", "aXXbYY", false},  {"Über*", "über.txt", true},  {"", "a", false}};
   for (const auto& r : rows) EXPECT_EQ(w::wildcard_match(r.pattern, r.name), r.match) << r.pattern << " " << r.name;
 }
+
+TEST_F(PathMapping, NativeFolderWithAWindowsTail) {
+  // a host's native folder joined to an entry's Windows path
+  EXPECT_EQ(w::to_native_path(dir.path() + "/games\\MODS\\readme.txt"), dir / "Games/Mods/ReadMe.TXT");
+  EXPECT_EQ(w::to_native_path(dir.path() + "/Games\\New\\x.txt"), dir / "Games/New/x.txt");
+}
+
+TEST_F(PathMapping, DrivesAreHandedToChildProgramsThroughTheEnvironment) {
+  {
+    drive_guard e('e', dir.path());
+    const char* exported = std::getenv("API32_DRIVE_E");
+    ASSERT_NE(exported, nullptr);
+    EXPECT_EQ(std::string(exported), dir.path());
+    EXPECT_EQ(api32::testing::run_output("printenv API32_DRIVE_E"), dir.path() + "\n");
+  }
+  EXPECT_EQ(std::getenv("API32_DRIVE_E"), nullptr);  // removed with the mapping
+}
