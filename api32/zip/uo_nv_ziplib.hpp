@@ -96,6 +96,11 @@ public:
   std::int16_t of_setlastwritedatetime(const std::string& as_filename, os_filedatetime& astr_filetime);
 
   // ---- writer
+  // Entry names never climb out: a drive or a leading separator is dropped, and a name with a "." or ".."
+  // part is refused with -1 before anything is written. Non-ASCII names are stored as UTF-8 with the language
+  // encoding flag; entries of 4 GiB or more get Zip64 records; dates outside 1980-2107 are clamped to it.
+  // of_importfile reports a read error, a failed write, or a source whose length changed while it was read
+  // (the entry then holds exactly the bytes read, and the archive stays valid) instead of 0.
   std::int16_t of_zipclosefileinzip(std::uint32_t aul_zipfile);
   std::int16_t of_zipwriteinfileinzip(std::uint32_t aul_zipfile, blob& ablob_data);
   std::int16_t of_zipclose(std::uint32_t aul_zipfile, const std::string& as_comment);
@@ -106,6 +111,8 @@ public:
   std::int16_t of_importfile(std::uint32_t aul_zipfile, const std::string& as_filename, const std::string& as_folder);
 
   // ---- buffer compression (on failure the output is null)
+  // of_uncompress allocates only what the data needs while it inflates; an aul_destlen above 1 GiB is
+  // answered with "Not enough memory!" before anything is allocated.
   bool of_compress(const blob& ablob_source, std::optional<blob>& ablob_dest);
   bool of_compress(const std::string& as_source, std::optional<blob>& ablob_dest);
   bool of_uncompress(const blob& ablob_src, std::uint32_t aul_destlen, std::optional<blob>& ablob_dest);
