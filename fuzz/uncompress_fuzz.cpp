@@ -20,7 +20,7 @@ namespace {
 
 // A success pads the result to the caller's length: lengths beyond this are only passed where zlib says the
 // data fails, so the padding a caller asked for never counts against the memory limit.
-constexpr std::uint32_t padded_length_cap = 16u << 20;
+constexpr std::uint32_t padded_length_cap = 1u << 20;
 
 struct reference {
   int rc = Z_DATA_ERROR;
