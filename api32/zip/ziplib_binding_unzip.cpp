@@ -123,8 +123,6 @@ std::int16_t uo_nv_ziplib::unzgetcurrentfileinfo(std::uint32_t unzfile, unz_file
   unz_file_info64 info{};
   std::string_view raw_name;
   if (int rc = current_entry(*archive, info, raw_name); rc != UNZ_OK) return to_code(rc);
-  std::string name = filenamesize > 0 ? zipnames::decode(raw_name, static_cast<std::uint32_t>(info.flag)) : "";
-
   std::string extra, entry_comment;
   std::size_t extra_size = std::min<std::size_t>(info.size_file_extra, extrasize);
   std::size_t comment_size = std::min<std::size_t>(info.size_file_comment, cmtsize);
@@ -161,7 +159,8 @@ std::int16_t uo_nv_ziplib::unzgetcurrentfileinfo(std::uint32_t unzfile, unz_file
   file_info.tmu_date.tm_mon = static_cast<std::uint16_t>(info.tmu_date.tm_mon);
   file_info.tmu_date.tm_year = static_cast<std::uint16_t>(info.tmu_date.tm_year);
 
-  if (filenamesize > 0) szfilename = zipnames::truncate_utf8(std::move(name), filenamesize);
+  if (filenamesize > 0)
+    zipnames::decode_into(szfilename, raw_name, static_cast<std::uint32_t>(info.flag), filenamesize);
   if (extrasize > 0) extrafield = std::move(extra);
   if (cmtsize > 0) comment = zipnames::truncate_utf8(std::move(entry_comment), cmtsize);
   return UNZ_OK;
@@ -177,11 +176,12 @@ std::int16_t uo_nv_ziplib::unzlocatefile(std::uint32_t unzfile, const std::strin
   unz64_file_pos saved{};
   bool had_current = unzGetFilePos64(archive->file, &saved) == UNZ_OK;
   int rc = unzGoToFirstFile(archive->file);
+  std::string name;
   while (rc == UNZ_OK) {
     unz_file_info64 info{};
     std::string_view raw_name;
     if (rc = current_entry(*archive, info, raw_name); rc != UNZ_OK) break;
-    std::string name = zipnames::decode(raw_name, static_cast<std::uint32_t>(info.flag));
+    zipnames::decode_into(name, raw_name, static_cast<std::uint32_t>(info.flag), std::string::npos);
     if (icase == 1 ? name == filename : text::iequals(name, filename)) return UNZ_OK;
     rc = unzGoToNextFile(archive->file);
   }

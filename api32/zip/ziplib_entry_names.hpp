@@ -15,6 +15,10 @@ inline constexpr std::uint32_t utf8_flag = 0x800;
 /// they are valid UTF-8 anyway; otherwise they are code page 437, the format's legacy encoding.
 std::string decode(std::string_view raw, std::uint32_t flag);
 
+/// decode(raw, flag) cut to `limit` bytes with truncate_utf8, written into `out`, whose storage is reused: the
+/// listing and the search by name do this for every entry.
+void decode_into(std::string& out, std::string_view raw, std::uint32_t flag, std::size_t limit);
+
 /// At most `limit` bytes of UTF-8 text, cut at a character boundary, so a fixed-size name buffer never ends
 /// in half a character.
 std::string truncate_utf8(std::string text, std::size_t limit);

@@ -137,15 +137,17 @@ std::string uo_nv_ziplib::file_type_of(const std::string& as_filename) {
 // attributes. ls_filename comes back empty for a folder entry, and when there is no entry to describe (a
 // row of blanks built from untouched buffers would list an entry that does not exist).
 void uo_nv_ziplib::describe_current_entry(std::uint32_t aul_unzfile, entry_text& entry) {
-  std::string name_buffer(256, ' ');
+  // the comment buffer is never read here: kept between entries, so a listing does not allocate it each time
+  thread_local std::string comment_buffer;
+  comment_buffer.assign(500, ' ');
   std::string extra_buffer;
-  std::string comment_buffer(500, ' ');
+  std::string& name_buffer = entry.ls_fullname;
+  name_buffer.assign(256, ' ');
   if (unzgetcurrentfileinfo(aul_unzfile, entry.lstr_info, name_buffer, 256, extra_buffer, 0, comment_buffer, 500) !=
       unz_ok) {
     entry.ls_filename.clear();
     return;
   }
-  entry.ls_fullname = std::move(name_buffer);
 
   std::string ls_temp = of_replaceall(entry.ls_fullname, "/", "\\");
   std::size_t separator = ls_temp.rfind('\\');

@@ -1,6 +1,4 @@
 // ziplib_text.cpp - the zip library's text and number helpers: lastpos, of_replaceall, of_getbit.
-#include <cmath>
-
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
@@ -33,8 +31,11 @@ std::string uo_nv_ziplib::of_replaceall(const std::string& as_oldstring, const s
 
 bool uo_nv_ziplib::of_getbit(std::optional<std::uint32_t> al_decimal, std::uint16_t aui_bit) {
   if (!al_decimal || aui_bit == 0) return false;
-  double quotient = static_cast<double>(*al_decimal) / std::pow(2.0, aui_bit - 1);
-  return std::trunc(std::fmod(quotient, 2.0)) > 0;
+  // The quotient of a 32-bit value by 2 to the power aui_bit - 1 is exact in a double, so the remainder
+  // modulo 2, truncated, is that bit of the value; beyond bit 32 the quotient is below 1. The listing asks
+  // this four times per entry, so it is answered with a shift.
+  if (aui_bit > 32) return false;
+  return ((*al_decimal >> (aui_bit - 1)) & 1u) != 0;
 }
 
 }  // namespace api32

@@ -1,6 +1,8 @@
 // The reader: opening archives, global information and comment, the walk, locating, reading an entry.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "zip_fixtures.hpp"
 
 using api32::blob;
@@ -149,4 +151,15 @@ TEST_F(ZipReader, ClosedAndForeignHandlesAreRefused) {
     EXPECT_EQ(zl.of_unzgetglobalcomment(stale), std::string(500, ' '));
     EXPECT_EQ(zl.of_unzgetcurrentfileinfo(stale), "");
   }
+}
+
+TEST_F(ZipReader, GetBitAnswersAsTheRealDivisionDoes) {
+  // of_getbit is defined through real division: the remainder modulo 2 of the value divided by 2^(bit - 1)
+  for (std::uint32_t value : {0u, 1u, 6u, 33u, 0x21u, 0x80000000u, 0xFFFFFFFFu, 0x12345678u}) {
+    for (std::uint16_t bit = 0; bit <= 40; ++bit) {
+      bool by_division = bit > 0 && std::trunc(std::fmod(value / std::pow(2.0, bit - 1), 2.0)) > 0;
+      EXPECT_EQ(zl.of_getbit(value, bit), by_division) << value << " bit " << bit;
+    }
+  }
+  EXPECT_FALSE(zl.of_getbit(std::nullopt, 1));
 }
