@@ -6,7 +6,8 @@ set -eu
 build=${1:-build}
 bench="$build/bench/bench_zip_write_compress"
 [ -x "$bench" ] || { echo "no $bench: build the target bench_zip_write_compress first" >&2; exit 1; }
-"$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=json |
+"$bench" --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
+  --benchmark_format=json |
   /usr/bin/python3 -c '
 import json, sys
 rows = {b["run_name"]: b for b in json.load(sys.stdin)["benchmarks"] if b.get("aggregate_name") == "median"}
