@@ -109,7 +109,7 @@ bool may_raise_priority() {
 
 TEST(CreateProcess, PriorityClassBecomesNiceValueAndARefusedRaiseStartsAtNormal) {
   temp_dir dir;
-  ASSERT_EQ(::getpriority(PRIO_PROCESS, 0), 0) << "the test expects to run at normal priority";
+  if (::getpriority(PRIO_PROCESS, 0) != 0) GTEST_SKIP() << "needs to run at normal priority (nice 0)";
   const std::string line = child_windows() + " out " + (dir / "r") + " print-nice";
   auto nice_of = [&](DWORD flags) {
     std::filesystem::remove(dir / "r");
