@@ -6,7 +6,6 @@
 // so the records are copied field by field; a Zip64 size beyond 32 bits reads as 0xFFFFFFFF. Entry names and
 // comments come back as UTF-8 (see ziplib_entry_names.hpp), cut to the buffer size the caller passes.
 #include <unzip.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <climits>
@@ -51,7 +50,7 @@ int current_entry(unzip_archive& archive, unz_file_info64& info, std::string_vie
 /// unzOpen: the archive at a Windows path; 0 when it cannot be opened or is not a zip archive.
 std::uint32_t uo_nv_ziplib::unzopen(const std::string& filename) {
   auto archive = std::make_shared<unzip_archive>();
-  archive->file = unzipbinding::open_archive_file(filename);
+  archive->file = unzipbinding::open_archive_file(filename, &archive->io);
   if (!archive->file && !unzipbinding::read_empty_archive(filename, archive->empty_archive_comment)) return 0;
   return win32::handles().add(win32::handle_kind::unzip, std::move(archive));  // 0 when the table is full
 }
@@ -60,10 +59,7 @@ std::uint32_t uo_nv_ziplib::unzopen(const std::string& filename) {
 std::int16_t uo_nv_ziplib::unzclose(std::uint32_t unzfile) {
   auto archive = win32::handles().take<unzip_archive>(unzfile, win32::handle_kind::unzip);
   if (!archive) return UNZ_PARAMERROR;
-  if (!archive->file) return UNZ_OK;  // an archive without entries
-  int rc = unzClose(archive->file);
-  archive->file = nullptr;
-  return to_code(rc);
+  return to_code(archive->close());
 }
 
 /// unzGetGlobalComment: the comment's first `usizebuf` bytes into `szcomment`; the byte count, or a negative
@@ -191,7 +187,8 @@ std::int16_t uo_nv_ziplib::unzlocatefile(std::uint32_t unzfile, const std::strin
 
 /// unzOpenCurrentFile: opens the current entry for reading. An entry that cannot be decoded faithfully -
 /// encrypted, or compressed with a method other than stored and deflate - is refused with UNZ_BADZIPFILE
-/// rather than read as raw bytes.
+/// rather than read as raw bytes. An entry with Zip64 fields is read by the binding itself (see
+/// ziplib_unzip_archive.hpp), from where minizip found its local header or, past 4 GiB, from the extra field.
 std::int16_t uo_nv_ziplib::unzopencurrentfile(std::uint32_t unzfile) {
   auto archive = archive_of(unzfile);
   if (!archive) return UNZ_PARAMERROR;
@@ -201,26 +198,30 @@ std::int16_t uo_nv_ziplib::unzopencurrentfile(std::uint32_t unzfile) {
   if (int rc = current_entry(*archive, info, raw_name, &zip64_sizes); rc != UNZ_OK) return to_code(rc);
   if ((info.flag & 1) != 0) return UNZ_BADZIPFILE;
   if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return UNZ_BADZIPFILE;
-  archive->check = {};
+  archive->zip64_entry.reset();
   int rc = unzOpenCurrentFile(archive->file);
-  if (rc == UNZ_OK && zip64_sizes) {
-    archive->check.active = true;
-    archive->check.expected_size = info.uncompressed_size;
-    archive->check.expected_crc = static_cast<std::uint32_t>(info.crc);
+  if (rc == UNZ_OK && !zip64_sizes) return UNZ_OK;  // minizip reads it
+  std::uint64_t data_start = 0;
+  if (rc == UNZ_OK) {
+    data_start = unzGetCurrentFileZStreamPos64(archive->file);
+    unzCloseCurrentFile(archive->file);
+  } else {
+    // minizip looked for the local header at the placeholder offset of an entry that starts past 4 GiB
+    std::uint64_t local_header = 0;
+    if (rc != UNZ_BADZIPFILE || !archive->io || !unzipbinding::zip64_local_header(*archive, local_header) ||
+        !unzipbinding::data_behind_local_header(*archive->io, local_header, data_start))
+      return to_code(rc);
   }
-  return to_code(rc);
+  archive->zip64_entry = std::make_unique<unzipbinding::zip64_reader>(*archive->io, data_start, info);
+  return UNZ_OK;
 }
 
 /// unzCloseCurrentFile: UNZ_CRCERROR when the whole entry was read and its CRC does not match.
 std::int16_t uo_nv_ziplib::unzclosecurrentfile(std::uint32_t unzfile) {
   auto archive = archive_of(unzfile);
   if (!archive) return UNZ_PARAMERROR;
-  int rc = unzCloseCurrentFile(archive->file);
-  const auto& check = archive->check;
-  if (rc == UNZ_OK && check.active && check.delivered == check.expected_size && check.crc != check.expected_crc)
-    rc = UNZ_CRCERROR;
-  archive->check = {};
-  return to_code(rc);
+  if (auto entry = std::move(archive->zip64_entry)) return to_code(entry->close());
+  return to_code(unzCloseCurrentFile(archive->file));
 }
 
 /// unzReadCurrentFile: up to `datalen` bytes of the open entry into the start of `data`; the count, 0 at the
@@ -231,18 +232,8 @@ std::int16_t uo_nv_ziplib::unzreadcurrentfile(std::uint32_t unzfile, blob& data,
   if (!archive) return UNZ_PARAMERROR;
   unsigned length = std::min<std::uint32_t>(datalen, SHRT_MAX);
   if (data.size() < length) data.resize(length);
-  auto& check = archive->check;
-  if (check.active) {
-    // minizip does not know where this entry ends: stop at its real size
-    length = static_cast<unsigned>(std::min<std::uint64_t>(length, check.expected_size - check.delivered));
-    if (length == 0) return 0;
-  }
-  int rc = unzReadCurrentFile(archive->file, data.data(), length);
-  if (check.active && rc > 0) {
-    check.crc = static_cast<std::uint32_t>(crc32(check.crc, data.data(), static_cast<uInt>(rc)));
-    check.delivered += static_cast<std::uint64_t>(rc);
-  }
-  return to_code(rc);
+  if (archive->zip64_entry) return to_code(archive->zip64_entry->read(data.data(), length));
+  return to_code(unzReadCurrentFile(archive->file, data.data(), length));
 }
 
 /// unzeof: 1 when the open entry has delivered all its declared bytes, 0 when not, a negative code when no
@@ -250,9 +241,8 @@ std::int16_t uo_nv_ziplib::unzreadcurrentfile(std::uint32_t unzfile, blob& data,
 std::int16_t uo_nv_ziplib::unzeof(std::uint32_t unzfile) {
   auto archive = archive_of(unzfile);
   if (!archive) return UNZ_PARAMERROR;
-  int rc = ::unzeof(archive->file);
-  if (rc >= 0 && archive->check.active) return archive->check.delivered == archive->check.expected_size ? 1 : 0;
-  return to_code(rc);
+  if (archive->zip64_entry) return archive->zip64_entry->at_end() ? 1 : 0;
+  return to_code(::unzeof(archive->file));
 }
 
 }  // namespace api32

@@ -26,6 +26,8 @@ struct window {
   bool holds(std::uint64_t position) const { return position - start < length; }
 };
 
+}  // namespace
+
 struct archive_file {
   std::int32_t number = -1;
   std::uint64_t size = 0;
@@ -38,7 +40,9 @@ struct archive_file {
   }
 };
 
-voidpf ZCALLBACK open_archive(voidpf, const void* filename, int mode) {
+namespace {
+
+voidpf ZCALLBACK open_archive(voidpf opaque, const void* filename, int mode) {
   if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || filename == nullptr) return nullptr;
   const char* path = static_cast<const char*>(filename);
   auto file = std::make_unique<archive_file>();
@@ -47,6 +51,7 @@ voidpf ZCALLBACK open_archive(voidpf, const void* filename, int mode) {
   file->size = static_cast<std::uint64_t>(length);
   file->number = files::file_open(path, files::file_access::read);
   if (file->number < 0) return nullptr;
+  if (opaque) *static_cast<archive_file**>(opaque) = file.get();
   return file.release();
 }
 
@@ -115,7 +120,18 @@ uLong ZCALLBACK refuse_write(voidpf, voidpf, const void*, uLong) { return 0; }
 
 }  // namespace
 
-unzFile open_archive_file(const std::string& path) {
+std::int64_t read_archive_bytes(archive_file& file, std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    std::int64_t n = files::file_read_at(file.number, offset + done, buffer + done, size - done);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+unzFile open_archive_file(const std::string& path, archive_file** io) {
   zlib_filefunc64_def functions{};
   functions.zopen64_file = open_archive;
   functions.zread_file = read_archive;
@@ -124,7 +140,7 @@ unzFile open_archive_file(const std::string& path) {
   functions.zseek64_file = seek_archive;
   functions.zclose_file = close_archive;
   functions.zerror_file = archive_error;
-  functions.opaque = nullptr;
+  functions.opaque = io;
   return unzOpen2_64(path.c_str(), &functions);
 }
 

@@ -126,6 +126,31 @@ TEST_F(ZipExtraction, BlobHoldsTheEntryOrReportsAMissingName) {
   EXPECT_EQ(boxes.boxes(), expected);
 }
 
+TEST_F(ZipExtraction, EntriesWithZip64SizesAndOffsetsExtract) {
+  // sizes and local header offsets given in Zip64 extra fields, as entries beyond 4 GiB have them
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "zip64 fields\n";
+  const struct {
+    const char* entry;
+    std::string content;
+  } rows[] = {{"sizes.txt", text},
+              {"stored.bin", ziptest::pattern(3000)},
+              {"moved.txt", text},
+              {"all.bin", ziptest::pattern(70000)},
+              {"empty64.txt", ""}};
+  open_archive a(zl, "zip64-fields.zip");
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.entry);
+    blob data;
+    EXPECT_TRUE(zl.of_extractblob(a, r.entry, data));
+    EXPECT_TRUE(ziptest::same_bytes(std::string(data.begin(), data.end()), r.content));
+    EXPECT_TRUE(zl.of_extractfile(a, r.entry, target(r.entry), folder("")));
+    EXPECT_TRUE(ziptest::same_bytes(read_file(out / r.entry), r.content));
+    std::string row = zl.of_unzgetcurrentfileinfo(a);
+    EXPECT_NE(row.find("\t" + std::to_string(r.content.size()) + "\t"), std::string::npos) << row;
+  }
+}
+
 TEST_F(ZipExtraction, Zip64EntriesExtract) {
   open_archive a(zl, "infozip-zip64.zip");
   EXPECT_TRUE(zl.of_extractfile(a, "a.txt", target("a.txt"), folder("")));

@@ -52,6 +52,8 @@ const hostile_case cases[] = {
     {"truncated-data.zip", 1, {}, "cut.bin", 0, uo_nv_ziplib::z_errno, 0},
     // damaged data
     {"bad-crc.zip", 1, {}, "crc.bin", 0, 0, crc},
+    {"zip64-bad-crc.zip", 1, {}, "crc64.bin", 0, 0, crc},
+    {"zip64-bad-offset.zip", 1, {}, "nowhere.bin", bad},
     {"corrupt-deflate.zip", 1, {}, "noise.bin", 0, uo_nv_ziplib::z_data_error, 0},
     {"bad-local-offset.zip", 1, {}, "far.bin", bad},
     // entries that cannot be decoded faithfully

@@ -26,7 +26,8 @@ def dos_datetime(y, mo, d, h, mi, s):
 
 def raw_zip(path, entries, comment=b"", zip64_end=False, eocd_count=None):
     """Writes entries given as dicts: name (bytes), data (bytes), method (0/8), flag, and overrides:
-    crc, usize, csize, local_offset, ext_attr, system, date, time, zip64 (a 64-bit size in an extra field)."""
+    crc, usize, csize, local_offset, ext_attr, system, date, time, and zip64: the fields ("usize", "csize",
+    "offset") given as 0xFFFFFFFF placeholders with their values in a Zip64 extra field."""
     out = bytearray()
     central = bytearray()
     for e in entries:
@@ -40,17 +41,21 @@ def raw_zip(path, entries, comment=b"", zip64_end=False, eocd_count=None):
         flag = e.get("flag", 0)
         name = e["name"]
         offset = len(out)
-        extra = b""
-        u32, c32 = usize, csize
-        if e.get("zip64"):  # the uncompressed size in the Zip64 field, as Info-ZIP zip writes small entries
-            extra = struct.pack("<HHQ", 1, 8, usize)
-            u32 = 0xFFFFFFFF
-        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 45 if extra else 20, flag, method, time, date, crc, c32, u32,
-                           len(name), len(extra)) + name + extra + payload
+        local_offset = e.get("local_offset", offset)
+        fields = e.get("zip64", ())
+        values = [v for f, v in (("usize", usize), ("csize", csize), ("offset", local_offset)) if f in fields]
+        extra = struct.pack("<HH", 1, 8 * len(values)) + b"".join(struct.pack("<Q", v) for v in values) if fields else b""
+        sizes = [v for f, v in (("usize", usize), ("csize", csize)) if f in fields]
+        local_extra = struct.pack("<HH", 1, 8 * len(sizes)) + b"".join(struct.pack("<Q", v) for v in sizes) if sizes else b""
+        u32 = 0xFFFFFFFF if "usize" in fields else usize
+        c32 = 0xFFFFFFFF if "csize" in fields else csize
+        o32 = 0xFFFFFFFF if "offset" in fields else local_offset
+        out += struct.pack("<IHHHHHIIIHH", 0x04034B50, 45 if fields else 20, flag, method, time, date, crc, c32, u32,
+                           len(name), len(local_extra)) + name + local_extra + payload
         system = e.get("system", 0)
-        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, (system << 8) | 20, 45 if extra else 20, flag,
+        central += struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, (system << 8) | 20, 45 if fields else 20, flag,
                                method, time, date, crc, c32, u32, len(name), len(extra), 0, 0, 0,
-                               e.get("ext_attr", 0x20), e.get("local_offset", offset)) + name + extra
+                               e.get("ext_attr", 0x20), o32) + name + extra
     cd_offset = len(out)
     out += central
     count = len(entries) if eocd_count is None else eocd_count
@@ -124,6 +129,18 @@ def names(out):
     raw_zip(out / "long-name.zip", [{"name": b"d/" + b"n" * 300 + b".txt", "data": b"long\n"}])
 
 
+def zip64(out):
+    """Entries whose sizes and local header offsets are in Zip64 extra fields, as in archives beyond 4 GiB."""
+    text = b"zip64 fields\n" * 300
+    raw_zip(out / "zip64-fields.zip", [
+        {"name": b"sizes.txt", "data": text, "zip64": ("usize", "csize")},
+        {"name": b"stored.bin", "data": pattern(3000), "method": 0, "zip64": ("usize", "csize")},
+        {"name": b"moved.txt", "data": text, "zip64": ("offset",)},
+        {"name": b"all.bin", "data": pattern(70000), "zip64": ("usize", "csize", "offset")},
+        {"name": b"empty64.txt", "data": b"", "zip64": ("usize", "csize", "offset")},
+    ], zip64_end=True)
+
+
 def hostile(out):
     body = b"payload\n" * 125  # 1000 bytes
     raw_zip(out / "slip-dotdot.zip", [{"name": b"../evil-dotdot.txt", "data": body},
@@ -139,8 +156,13 @@ def hostile(out):
                                             {"name": b"c:evil-relative.txt", "data": body},
                                             {"name": b"ok.txt", "data": body}])
     raw_zip(out / "size-lie-4g.zip", [{"name": b"huge.bin", "data": body, "usize": 0xFFFFFFFF}])
-    raw_zip(out / "size-lie-zip64.zip", [{"name": b"huge64.bin", "data": body, "usize": 8 << 30, "zip64": True}],
-            zip64_end=True)
+    raw_zip(out / "size-lie-zip64.zip", [{"name": b"huge64.bin", "data": body, "usize": 8 << 30,
+                                          "zip64": ("usize",)}], zip64_end=True)
+    raw_zip(out / "zip64-bad-crc.zip", [{"name": b"crc64.bin", "data": body, "crc": zlib.crc32(body) ^ 1,
+                                         "zip64": ("usize", "csize")}], zip64_end=True)
+    # the extra field's offset points into the entry's data, where no local header is
+    raw_zip(out / "zip64-bad-offset.zip", [{"name": b"nowhere.bin", "data": body, "local_offset": 40,
+                                            "zip64": ("offset",)}], zip64_end=True)
     raw_zip(out / "size-lie-short.zip", [{"name": b"short.bin", "data": body, "usize": 2000}])
     raw_zip(out / "size-lie-long.zip", [{"name": b"long.bin", "data": body, "usize": 500}])
     raw_zip(out / "size-lie-stored.zip", [{"name": b"stored.bin", "data": body, "method": 0, "usize": 5000,
@@ -166,6 +188,7 @@ def main():
     out.mkdir(parents=True, exist_ok=True)
     ordinary(out)
     names(out)
+    zip64(out)
     hostile(out)
 
 
