@@ -74,7 +74,9 @@ bool directory_exists(std::string_view path) {
 
 int create_directory(std::string_view path) {
   auto p = native(path);
-  return p && ::mkdir(p->c_str(), 0777) == 0 ? 1 : -1;
+  if (!p || ::mkdir(p->c_str(), 0777) != 0) return -1;
+  win32::note_directory_entry(*p);
+  return 1;
 }
 
 bool file_delete(std::string_view path) {
@@ -124,7 +126,10 @@ int file_copy(std::string_view source, std::string_view target, bool replace) {
     }
   }
   if (::close(out) != 0) ok = false;
-  if (ok && ::rename(temporary.c_str(), to->c_str()) == 0) return 1;
+  if (ok && ::rename(temporary.c_str(), to->c_str()) == 0) {
+    win32::note_directory_entry(*to);
+    return 1;
+  }
   ::unlink(temporary.c_str());
   return ok ? -2 : -1;
 }
@@ -137,7 +142,10 @@ int file_move(std::string_view source, std::string_view target) {
   if (!to) return -2;
   struct stat existing;
   if (::lstat(to->c_str(), &existing) == 0) return -2;  // a move never replaces, as the runtime's does not
-  if (::rename(from->c_str(), to->c_str()) == 0) return 1;
+  if (::rename(from->c_str(), to->c_str()) == 0) {
+    win32::note_directory_entry(*to);
+    return 1;
+  }
   if (errno != EXDEV || S_ISDIR(st.st_mode)) return -2;
   // across file systems: copy, then remove the source
   int copied = file_copy(source, target, false);
@@ -150,14 +158,17 @@ std::int32_t file_open(std::string_view path, file_access access, file_lock lock
   auto p = native(path);
   if (!p) return -1;
   int flags = O_CLOEXEC;
-  if (access == file_access::read) flags |= O_RDONLY;
-  else flags |= O_WRONLY | O_CREAT | (mode == write_mode::replace ? O_TRUNC : O_APPEND);
+  if (access == file_access::read)
+    flags |= O_RDONLY;
+  else
+    flags |= O_WRONLY | O_CREAT | (mode == write_mode::replace ? O_TRUNC : O_APPEND);
   auto file = std::make_shared<stream_file>();
   // Lock before truncating: a file another holder locked must not be emptied under it.
   bool truncate_later = (flags & O_TRUNC) != 0 && lock != file_lock::shared;
   if (truncate_later) flags &= ~O_TRUNC;
   file->fd = ::open(p->c_str(), flags, 0666);
   if (file->fd < 0) return -1;
+  if (access == file_access::write) win32::note_directory_entry(*p);
   struct stat st;
   if (::fstat(file->fd, &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   if (lock != file_lock::shared && ::flock(file->fd, LOCK_EX | LOCK_NB) != 0) return -1;
@@ -264,6 +275,7 @@ int file_commit(std::int32_t file_number) {
   file->fd = -1;
   if (::close(fd) != 0) return -1;  // the destructor removes the temporary file
   if (::rename(file->temporary.c_str(), file->target.c_str()) != 0) return -1;
+  win32::note_directory_entry(file->target);
   file->temporary.clear();
   return 1;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "api32/runtime/text.hpp"
@@ -128,6 +129,101 @@ std::optional<std::string> drive_root(char letter) {
 
 bool is_unc_path(std::string_view p) { return p.size() >= 2 && is_separator(p[0]) && is_separator(p[1]); }
 
+namespace {
+
+// The names of recently searched folders, so that creating many new files in one folder does not read the
+// whole folder for every name: each entry maps lower-cased names to their real spelling and is valid while
+// the folder's modification time is the one it was read at. The library's own file functions report what
+// they create (note_directory_entry), which keeps an entry valid across our own creations. An answer is
+// checked with lstat before it is used, so a name that has gone since only costs a fresh read.
+struct folder_names {
+  dev_t device = 0;
+  ino_t inode = 0;
+  struct timespec modified {};
+  std::unordered_map<std::string, std::string> names;  // lower-cased name -> real name
+};
+
+struct folder_cache {
+  std::mutex mutex;
+  std::unordered_map<std::string, folder_names> folders;
+};
+
+folder_cache& folders() {
+  static auto* cache = new folder_cache();
+  return *cache;
+}
+
+bool same_time(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool read_folder(const std::string& folder, const struct stat& st, folder_names& out) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return false;
+  out = folder_names{};
+  out.device = st.st_dev;
+  out.inode = st.st_ino;
+  out.modified = st.st_mtim;
+  while (dirent* entry = ::readdir(dir.get())) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    auto [it, inserted] = out.names.emplace(text::lower(name), std::string(name));
+    if (!inserted && std::string_view(it->second) > name) it->second = std::string(name);  // a stable choice
+  }
+  return true;
+}
+
+// The real spelling of `part` in `folder` when only a case variant of it exists there; "" when none does.
+std::string case_variant(const std::string& folder, const std::string& part) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+  std::string key = text::lower(part);
+  auto& cache = folders();
+  std::lock_guard lock(cache.mutex);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    auto& entry = cache.folders[folder];
+    bool fresh =
+        attempt == 1 || entry.inode != st.st_ino || entry.device != st.st_dev || !same_time(entry.modified, st.st_mtim);
+    if (fresh) {
+      if (cache.folders.size() > 256) {  // a bounded cache: start over rather than grow without end
+        cache.folders.clear();
+      }
+      if (!read_folder(folder, st, cache.folders[folder])) {
+        cache.folders.erase(folder);
+        return {};
+      }
+    }
+    auto& names = cache.folders[folder].names;
+    auto it = names.find(key);
+    if (it == names.end()) return {};  // the folder is as read (or changed by us only): no such name
+    if (exists_nofollow(folder == "/" ? "/" + it->second : folder + "/" + it->second)) return it->second;
+    if (fresh) return {};
+  }
+  return {};
+}
+
+}  // namespace
+
+void note_directory_entry(std::string_view native_path) {
+  std::string path(native_path);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return;
+  std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+  std::string name = path.substr(slash + 1);
+  auto& cache = folders();
+  std::lock_guard lock(cache.mutex);
+  auto it = cache.folders.find(folder);
+  if (it == cache.folders.end()) return;
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || st.st_ino != it->second.inode) {
+    cache.folders.erase(it);
+    return;
+  }
+  it->second.names.emplace(text::lower(name), name);
+  it->second.modified = st.st_mtim;  // the change was ours
+}
+
 std::string resolve_case(std::string_view native_path) {
   std::string path(native_path);
   if (path.empty() || exists_nofollow(path)) return path;
@@ -151,16 +247,7 @@ std::string resolve_case(std::string_view native_path) {
     std::string base = absolute ? (out.empty() ? "/" : out) : (out.empty() ? "." : out);
     std::string candidate = out.empty() ? (absolute ? "/" + part : part) : out + "/" + part;
     if (searching && !exists_nofollow(candidate) && part != "." && part != "..") {
-      std::string found;
-      if (std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(base.c_str()), ::closedir); dir) {
-        while (dirent* entry = ::readdir(dir.get())) {
-          std::string_view name = entry->d_name;
-          if (name != "." && name != ".." && text::iequals(name, part)) {
-            found = name;
-            if (name == part) break;
-          }
-        }
-      }
+      std::string found = case_variant(base, part);
       if (!found.empty())
         candidate = out.empty() ? (absolute ? "/" + found : found) : out + "/" + found;
       else

@@ -37,6 +37,10 @@ std::optional<std::string> drive_root(char letter);
 /// True for \\server\share and \\?\, \\.\ forms.
 bool is_unc_path(std::string_view windows_path);
 
+/// Tells the path mapping that the library itself just created (or renamed into place) this native path, so
+/// that its cached view of the folder stays valid (creating many files in one folder then costs no rereading).
+void note_directory_entry(std::string_view native_path);
+
 /// Finds an existing native path without regard to case, component by component: the real spelling of each
 /// component that exists in some case, the written spelling from the first one that does not.
 std::string resolve_case(std::string_view native_path);
