@@ -27,7 +27,9 @@ build_fuzz_targets() {
   fi
 }
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:allocator_may_return_null=1}
+# The caller's sanitizer options are kept; a smaller quarantine than the sanitizer's 256 MB leaves the 512 MB
+# limit to what the code under test holds.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=64"
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
 
