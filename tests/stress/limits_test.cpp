@@ -38,12 +38,7 @@ bool reset_peak() {
 
 class ZipLimits : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    archives = new temp_dir;
-    ASSERT_EQ(api32::testing::run(std::string(api32::testing::python()) + " '" + api32::testing::source_dir() +
-                                  "/tests/stress/make_large_zips.py' '" + archives->path() + "'"),
-              0);
-  }
+  static void SetUpTestSuite() { archives = new temp_dir; }
   static void TearDownTestSuite() {
     delete archives;
     archives = nullptr;
@@ -52,7 +47,15 @@ protected:
     api32::registry::reset();
     api32::registry::use_content_types(false);
   }
-  static std::string archive(const std::string& name) { return archives->windows(name); }
+  // The archive, made on first use (ctest runs each test in a process of its own).
+  static std::string archive(const std::string& name) {
+    if (!api32::testing::exists(*archives / name)) {
+      EXPECT_EQ(api32::testing::run(std::string(api32::testing::python()) + " '" + api32::testing::source_dir() +
+                                    "/tests/stress/make_large_zips.py' '" + archives->path() + "' " + name),
+                0);
+    }
+    return archives->windows(name);
+  }
 
   static temp_dir* archives;
   api32::testing::recorded_boxes boxes;

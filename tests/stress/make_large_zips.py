@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes the archives of the limits tests into the folder given as the only argument, with Python's zipfile:
+"""Writes archives of the limits tests into the folder given as the first argument, with Python's zipfile -
+those named after it, or all of them:
 
 - beyond-4gib.zip: big.bin, 4.5 GiB of zeros stored (Zip64 sizes), then tail.txt, whose local header lies
   beyond 4 GiB (a Zip64 offset). The zeros are skipped rather than written, so the file is sparse: 4.5 GiB
@@ -36,20 +37,30 @@ class SparseZeros:
         self.f.close()
 
 
+def beyond_4gib(path):
+    sparse = SparseZeros(path)
+    with zipfile.ZipFile(sparse, "w", zipfile.ZIP_STORED) as z:
+        with z.open("big.bin", "w", force_zip64=True) as f:
+            for _ in range(BIG // len(CHUNK)):
+                f.write(CHUNK)
+        z.writestr("tail.txt", b"after four gigabytes\n")
+    sparse.close()
+
+
+def many_entries(path):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for i in range(70000):
+            z.writestr(f"d{i // 1000:02d}/f{i:05d}.txt", f"entry {i}\n")
+
+
+def large_entry(path):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        with z.open("zeros.bin", "w") as f:
+            for _ in range(2):
+                f.write(CHUNK)
+
+
+MAKERS = {"beyond-4gib.zip": beyond_4gib, "many-entries.zip": many_entries, "large-entry.zip": large_entry}
 out = Path(sys.argv[1])
-sparse = SparseZeros(out / "beyond-4gib.zip")
-with zipfile.ZipFile(sparse, "w", zipfile.ZIP_STORED) as z:
-    with z.open("big.bin", "w", force_zip64=True) as f:
-        for _ in range(BIG // len(CHUNK)):
-            f.write(CHUNK)
-    z.writestr("tail.txt", b"after four gigabytes\n")
-sparse.close()
-
-with zipfile.ZipFile(out / "many-entries.zip", "w", zipfile.ZIP_DEFLATED) as z:
-    for i in range(70000):
-        z.writestr(f"d{i // 1000:02d}/f{i:05d}.txt", f"entry {i}\n")
-
-with zipfile.ZipFile(out / "large-entry.zip", "w", zipfile.ZIP_DEFLATED) as z:
-    with z.open("zeros.bin", "w") as f:
-        for _ in range(2):
-            f.write(CHUNK)
+for name in sys.argv[2:] or MAKERS:
+    MAKERS[name](out / name)
