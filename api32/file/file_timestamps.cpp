@@ -7,33 +7,33 @@
 
 namespace api32 {
 
+// The search record of a file, the search closed at once; false (record untouched) when there is no match.
+bool uo_nv_file::find_file(const std::string& as_filename, os_finddata& astr_finddata) {
+  std::string ls_filename = as_filename;
+  std::int32_t ll_handle = findfirstfilea(ls_filename, astr_finddata);
+  if (ll_handle <= 0) return false;
+  findclose(ll_handle);
+  return true;
+}
+
 std::int16_t uo_nv_file::of_getcreationdatetime(const std::string& as_filename, api32::date& ad_date,
                                                 api32::time& at_time) {
-  std::string ls_filename = as_filename;
   os_finddata lstr_finddata;
-  std::int32_t ll_handle = findfirstfilea(ls_filename, lstr_finddata);
-  if (ll_handle <= 0) return -1;
-  findclose(ll_handle);
+  if (!find_file(as_filename, lstr_finddata)) return -1;
   return of_convertfiledatetimetopb(lstr_finddata.str_creationtime, ad_date, at_time);
 }
 
 std::int16_t uo_nv_file::of_getlastwritedatetime(const std::string& as_filename, api32::date& ad_date,
                                                  api32::time& at_time) {
-  std::string ls_filename = as_filename;
   os_finddata lstr_finddata;
-  std::int32_t ll_handle = findfirstfilea(ls_filename, lstr_finddata);
-  if (ll_handle <= 0) return -1;
-  findclose(ll_handle);
+  if (!find_file(as_filename, lstr_finddata)) return -1;
   return of_convertfiledatetimetopb(lstr_finddata.str_lastwritetime, ad_date, at_time);
 }
 
 std::int16_t uo_nv_file::of_getlastwritedatetimelocal(const std::string& as_filename, api32::date& ad_date,
                                                       api32::time& at_time) {
-  std::string ls_filename = as_filename;
   os_finddata lstr_finddata;
-  std::int32_t ll_handle = findfirstfilea(ls_filename, lstr_finddata);
-  if (ll_handle <= 0) return -1;
-  findclose(ll_handle);
+  if (!find_file(as_filename, lstr_finddata)) return -1;
   return of_convertfiledatetimetopblocal(lstr_finddata.str_lastwritetime, ad_date, at_time);
 }
 

@@ -41,6 +41,7 @@ public:
   std::int16_t of_setlastwritedatetime(const std::string& as_filename, api32::date ad_date, api32::time at_time);
 
 private:
+  bool find_file(const std::string& as_filename, os_finddata& astr_finddata);
   // KERNEL32, bound to the win32/ stand-in (file_binding_kernel32.cpp)
   std::int32_t openfile(std::string& filename, os_fileopeninfo& of_struct, std::uint32_t action);
   bool closehandle(std::int32_t file_hand);
