@@ -1,103 +1,206 @@
-// ziplib_unzip_archive.hpp - the archive object behind an unzip handle, and what the binding does itself for
-// the Zip64 fields that the system's minizip does not read.
+// ziplib_unzip_archive.hpp - the archive behind an unzip handle. The binding reads zip archives itself: the
+// end records, the central directory and the entries' data, with the codes minizip's reader gives.
 //
-// minizip 1.1 as built here compares the 32-bit placeholders (0xFFFFFFFF) of the central record against a
-// 64-bit all-ones value, so it never takes the sizes and the local header's offset from the entry's Zip64
-// extra field. The binding reads that field itself: the sizes for the records it hands out, and for reading
-// such an entry it reads the data itself (zip64_reader), from the local header minizip finds or, for an entry
-// that starts past 4 GiB, from the offset of the extra field.
+// minizip 1.1 cannot read all that the format allows: it looks for the end record only 65,535 bytes back
+// (a comment of 65,514 bytes or more hides it), takes a Zip64 end record's offset without allowing for
+// bytes in front of the archive, ignores the sizes and offsets of Zip64 extra fields, and decodes stored and
+// deflated data only. So the reader is our own, over the runtime's files; minizip remains the writer.
+//
+// Where the reader finds things:
+// - the end record: the last one in the file's last 65,557 bytes whose comment ends the file, else the last
+//   one that leads to a directory (data may follow an archive);
+// - the Zip64 end record: through the locator just before the end record, where the locator says or, for an
+//   archive behind a prefix, just before the locator;
+// - bytes in front of the archive (a self-extracting program): the distance between where the directory ends
+//   and where the end records say it ends; every offset of the records is shifted by it. When the directory
+//   is not there but is at the offset as written (a directory size that is wrong), it is taken from there;
+//   when it is in neither place, the archive does not open.
+// - the walk ends at the end record's count of entries or at the directory's end, whichever comes first.
 #pragma once
-
-#include <unzip.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "api32/zip/ziplib_entry_problem.hpp"
+#include "api32/zip/ziplib_unzip_methods.hpp"
+
 namespace api32::unzipbinding {
 
-struct archive_file;  // the file minizip reads through (ziplib_unzip_io.cpp)
+using zipentry::entry_problem;
 
-/// Reads up to `size` bytes at `offset` of the archive's file; the count (short at its end), -1 on an error.
-std::int64_t read_archive_bytes(archive_file& file, std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+// minizip's codes, which the class passes on
+constexpr int unz_ok = 0;
+constexpr int unz_errno = -1;
+constexpr int unz_end_of_list = -100;
+constexpr int unz_paramerror = -102;
+constexpr int unz_badzipfile = -103;
+constexpr int unz_crcerror = -105;
 
-/// Reads the data of an entry with Zip64 fields: stored or deflated, from `data_start`, with the entry's
-/// real sizes and CRC. Its results are those of minizip's read and close.
-class zip64_reader {
+/// The archive's file, read at positions through two 64 KiB windows: one stays on the directory while the
+/// other follows the entries' data, so a walk that extracts as it goes does not read the directory again for
+/// every entry, and small records cost no system call.
+class archive_file {
 public:
-  zip64_reader(archive_file& file, std::uint64_t data_start, const unz_file_info64& info);
-  ~zip64_reader();
-  zip64_reader(const zip64_reader&) = delete;
-  zip64_reader& operator=(const zip64_reader&) = delete;
-  /// Up to `length` bytes into `out`: the count, 0 at the end of the data, or a negative code.
-  int read(std::uint8_t* out, unsigned length);
-  /// True when the entry has delivered all its bytes.
-  bool at_end() const { return delivered_ == expected_size_; }
-  /// UNZ_CRCERROR when all bytes were read and their CRC does not match, else UNZ_OK.
-  int close() const;
+  /// The file at the Windows path `path`; null when it cannot be opened for reading.
+  static std::unique_ptr<archive_file> open(const std::string& path);
+  ~archive_file();
+  archive_file(const archive_file&) = delete;
+  archive_file& operator=(const archive_file&) = delete;
+
+  std::uint64_t size() const { return size_; }
+  /// Up to `size` bytes at `offset`: the count (short only at the file's end), -1 on a read error.
+  std::int64_t read_at(std::uint64_t offset, void* buffer, std::size_t size);
+  /// True when all `size` bytes at `offset` were read.
+  bool read_exact(std::uint64_t offset, void* buffer, std::size_t size) {
+    return read_at(offset, buffer, size) == static_cast<std::int64_t>(size);
+  }
 
 private:
-  int inflate_into(std::uint8_t* out, unsigned length);
+  struct window {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t start = 0;
+    std::size_t length = 0;
+    bool holds(std::uint64_t position) const { return position - start < length; }
+  };
+  archive_file(std::int32_t number, std::uint64_t size);
+  std::int32_t number_;
+  std::uint64_t size_;
+  window windows_[2];
+  int current_ = 0;  // the window read last; the other one is refilled first
+};
 
+/// Where the central directory is, as the end records give it (see the banner).
+struct directory {
+  std::uint64_t prefix = 0;            ///< bytes in front of the archive, added to every offset of the records
+  std::uint64_t start = 0;             ///< file position of the first central record
+  std::uint64_t end = 0;               ///< file position where the central records end
+  std::uint64_t entries = 0;           ///< the end record's count of entries
+  bool count_known = true;             ///< false when the count cannot end the walk (0xFFFF without Zip64)
+  std::uint64_t comment_position = 0;  ///< file position of the archive's comment
+  std::uint32_t comment_size = 0;      ///< the comment's length as the end record gives it
+  std::uint32_t comment_present = 0;   ///< the bytes of it that the file holds
+};
+
+/// Finds the end records and the central directory of `file`; false when it is no zip archive or its
+/// directory cannot be found where its end records say (nor where a wrong directory size would put it).
+bool find_directory(archive_file& file, directory& dir);
+
+/// One central record, with the values of its Zip64 extra field in place of the 0xFFFFFFFF placeholders.
+struct central_entry {
+  std::uint64_t position = 0;  ///< file position of the record
+  std::uint64_t index = 0;     ///< its number in the walk, from 0
+  std::uint16_t version = 0;
+  std::uint16_t version_needed = 0;
+  std::uint16_t flag = 0;
+  std::uint16_t method = 0;
+  std::uint32_t dosdate = 0;
+  std::uint32_t crc = 0;
+  std::uint64_t compressed_size = 0;
+  std::uint64_t uncompressed_size = 0;
+  std::uint16_t name_size = 0;
+  std::uint16_t extra_size = 0;
+  std::uint16_t comment_size = 0;
+  std::uint32_t disk_start = 0;
+  std::uint16_t internal_fa = 0;
+  std::uint32_t external_fa = 0;
+  std::uint64_t local_offset = 0;  ///< of the local header, from the archive's start (without the prefix)
+  std::string name;                ///< the name's bytes as stored
+  std::uint64_t record_size() const { return 46u + name_size + extra_size + comment_size; }
+};
+
+/// Reads the central record at file position `position`: unz_ok; unz_badzipfile when there is no record
+/// there or it runs past the directory's end; unz_errno when the file cannot be read. `scratch` holds the
+/// extra field while its Zip64 values are read.
+int read_central_entry(archive_file& file, const directory& dir, std::uint64_t position, central_entry& entry,
+                       std::vector<std::uint8_t>& scratch);
+
+/// The record's extra field (up to `extra_limit` bytes) and comment (up to `comment_limit` bytes); false when
+/// the file cannot be read.
+bool read_extra_and_comment(archive_file& file, const central_entry& entry, std::size_t extra_limit, std::string& extra,
+                            std::size_t comment_limit, std::string& comment);
+
+/// The local ranges of every entry, sorted once per archive, to find entries whose data overlap.
+class overlap_index {
+public:
+  bool built() const { return built_; }
+  /// Walks the whole directory (as far as it can be read) and sorts the entries' local offsets.
+  void build(archive_file& file, const directory& dir);
+  /// True when the entry whose local header is at `local_offset` and whose data end at `data_end` (both
+  /// from the archive's start) shares bytes with another entry's local header or data.
+  bool overlaps(archive_file& file, const directory& dir, std::uint64_t local_offset, std::uint64_t data_end) const;
+
+private:
+  struct range {
+    std::uint64_t offset;
+    std::uint64_t compressed_size;
+  };
+  std::vector<range> ranges_;
+  bool built_ = false;
+};
+
+/// Reads one entry's data: decoded by its method, cut at its declared size, with its CRC checked at close.
+/// Codes are minizip's: the byte count, 0 at the end, unz_errno when the file cannot be read (or ends inside
+/// the data), a negative zlib code when the data cannot be decoded.
+class entry_reader {
+public:
+  entry_reader(archive_file& file, std::uint64_t data_start, const central_entry& entry,
+               std::vector<std::uint8_t>& input);
+  /// Up to `length` bytes into `out`.
+  int read(std::uint8_t* out, unsigned length);
+  /// True when all declared bytes were delivered.
+  bool at_end() const { return delivered_ == expected_size_; }
+  /// unz_crcerror when all declared bytes were read and their CRC is not the entry's, else unz_ok.
+  int close();
+  /// What the reads and the close found wrong so far.
+  entry_problem problem() const { return problem_; }
+  /// The file position of the entry's central record.
+  std::uint64_t entry_position() const { return entry_position_; }
+
+private:
   archive_file& file_;
+  std::unique_ptr<method_decoder> decoder_;
+  std::vector<std::uint8_t>& input_;
+  std::size_t input_at_ = 0;
+  std::size_t input_size_ = 0;
   std::uint64_t position_;
   std::uint64_t compressed_left_;
   std::uint64_t expected_size_;
   std::uint32_t expected_crc_;
-  bool deflated_;
-  bool stream_ready_ = false;
-  bool stream_ended_ = false;
-  z_stream stream_{};
-  std::vector<std::uint8_t> input_;
+  std::uint64_t entry_position_;
   std::uint64_t delivered_ = 0;
   std::uint32_t crc_ = 0;
+  bool stream_ended_ = false;
+  entry_problem problem_ = entry_problem::none;
 };
 
-/// An archive open for reading; closing the handle (or the table dropping it) closes the archive. An archive
-/// without entries has no minizip file (minizip cannot open one, see read_empty_archive), only its comment.
+/// Called after every read of an open entry with the length asked for and the result (tests watch the
+/// blocks the class reads with it); null by default.
+using read_observer = void (*)(unsigned asked, int result);
+void set_read_observer(read_observer observer);
+void notify_read(unsigned asked, int result);
+
+/// An archive open for reading; closing the handle (or the table dropping it) closes the archive.
 struct unzip_archive {
-  unzFile file = nullptr;
-  std::string empty_archive_comment;
-  std::vector<char> name_buffer = std::vector<char>(0x10000);  // an entry name is at most 65535 bytes
-  std::vector<char> text_buffer;                               // comments and extra fields
-  std::vector<char> extra_buffer;                              // Zip64 extra fields
-  archive_file* io = nullptr;                                  // owned by minizip's file
-  std::unique_ptr<zip64_reader> zip64_entry;                   // the open entry, when the binding reads it
-  unzip_archive() = default;
-  unzip_archive(const unzip_archive&) = delete;
-  unzip_archive& operator=(const unzip_archive&) = delete;
-  ~unzip_archive() { close(); }
-  /// Closes the archive: minizip's result, UNZ_OK for an archive without entries.
-  int close() {
-    zip64_entry.reset();  // it reads through minizip's file
-    int rc = file ? unzClose(file) : UNZ_OK;
-    file = nullptr;
-    io = nullptr;
-    return rc;
-  }
+  std::unique_ptr<archive_file> file;
+  directory dir;
+  central_entry current;
+  bool current_ok = false;                      ///< false before the walk and after a record that could not be read
+  entry_problem problem = entry_problem::none;  ///< what the last open or close of the current entry found
+  std::unique_ptr<entry_reader> entry;          ///< the open entry
+  overlap_index overlaps;
+  std::vector<std::uint8_t> scratch;  ///< extra fields while records are read
+  std::vector<std::uint8_t> input;    ///< compressed data of the open entry
+  std::string decoded_name;           ///< names while the walk compares them
+
+  /// Makes the record at `position` current (with the number `index`): its code.
+  int go_to(std::uint64_t position, std::uint64_t index);
+  /// Closes the open entry, keeping what it found wrong with the current entry; its code (unz_ok when none).
+  int close_entry();
+  /// The checks opening the current entry makes: encryption, method, local header, overlap. `data_start`
+  /// receives the file position of its data.
+  entry_problem check_current(std::uint64_t& data_start);
 };
-
-/// Replaces the sizes that `info` (the current entry's) holds as placeholders by the 64-bit values of the
-/// entry's Zip64 extra field; true when it replaced one.
-bool apply_zip64_sizes(unzip_archive& archive, unz_file_info64& info);
-
-/// The offset of the current entry's local header from its Zip64 extra field, for an entry whose record
-/// holds the placeholder there (it starts past 4 GiB); false when the field has none.
-bool zip64_local_header(unzip_archive& archive, std::uint64_t& offset);
-
-/// The position of an entry's data behind its local header at `offset`; false when no local header is there.
-bool data_behind_local_header(archive_file& file, std::uint64_t offset, std::uint64_t& data_start);
-
-/// Opens the archive at the Windows path `path` with minizip, reading through the runtime's files with a
-/// read-ahead window (ziplib_unzip_io.cpp); null when it cannot be opened or is not an archive. `io`
-/// receives the file minizip reads through.
-unzFile open_archive_file(const std::string& path, archive_file** io);
-
-/// True when the file at the Windows path `path` is a zip archive without entries: nothing but its end
-/// record (and comment), which minizip refuses, since it takes an end record at offset 0 for "none found".
-/// `comment` receives the archive's comment.
-bool read_empty_archive(const std::string& path, std::string& comment);
 
 }  // namespace api32::unzipbinding

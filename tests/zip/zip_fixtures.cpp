@@ -1,9 +1,6 @@
 // zip_fixtures.cpp - fixture archives made at start-up, the read spy, and the base of the zip tests.
 #include "zip_fixtures.hpp"
 
-#include <dlfcn.h>
-#include <unzip.h>
-
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -11,6 +8,7 @@
 #include "api32/runtime/registry.hpp"
 #include "api32/win32/handles.hpp"
 #include "api32/win32/paths.hpp"
+#include "api32/zip/ziplib_unzip_archive.hpp"
 
 namespace ziptest {
 namespace {
@@ -41,8 +39,12 @@ void make_infozip_archives(const std::string& dir) {
 }
 
 std::mutex spy_mutex;
-bool spying = false;
 std::vector<read_call> spied;
+
+void record_read(unsigned asked, int result) {
+  std::lock_guard lock(spy_mutex);
+  spied.push_back({asked, result});
+}
 
 }  // namespace
 
@@ -79,13 +81,10 @@ std::string windows(const std::string& native_path) { return api32::win32::to_wi
 read_spy::read_spy() {
   std::lock_guard lock(spy_mutex);
   spied.clear();
-  spying = true;
+  api32::unzipbinding::set_read_observer(record_read);
 }
 
-read_spy::~read_spy() {
-  std::lock_guard lock(spy_mutex);
-  spying = false;
-}
+read_spy::~read_spy() { api32::unzipbinding::set_read_observer(nullptr); }
 
 std::vector<read_call> read_spy::calls() const {
   std::lock_guard lock(spy_mutex);
@@ -124,14 +123,3 @@ open_archive::~open_archive() {
 }
 
 }  // namespace ziptest
-
-// Stands in front of minizip's unzReadCurrentFile (the library's calls bind to this definition in the test
-// program) and records each call while a read_spy is alive.
-extern "C" int unzReadCurrentFile(unzFile file, voidp buf, unsigned len) {
-  using read_function = int (*)(unzFile, voidp, unsigned);
-  static const auto real = reinterpret_cast<read_function>(::dlsym(RTLD_NEXT, "unzReadCurrentFile"));
-  int result = real(file, buf, len);
-  std::lock_guard lock(ziptest::spy_mutex);
-  if (ziptest::spying) ziptest::spied.push_back({len, result});
-  return result;
-}

@@ -1,5 +1,5 @@
 // zip_fixtures.hpp - the archives the zip tests read, made at start-up by independent tools, and a spy on
-// minizip's reads.
+// the reads of an open entry.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ std::string pattern(std::size_t n);
 /// Compares byte strings, reporting their lengths and the first difference rather than the bytes.
 ::testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected);
 
-/// Every unzReadCurrentFile call while a spy is alive: the length asked for and the result.
+/// Every read of an open entry (unzreadcurrentfile) while a spy is alive: the length asked for and the result.
 struct read_call {
   unsigned asked;
   int result;

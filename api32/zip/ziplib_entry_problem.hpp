@@ -1,0 +1,33 @@
+// ziplib_entry_problem.hpp - why the current entry of an archive open for reading cannot be opened or read
+// whole: the reason behind a failed unzOpenCurrentFile, a failed read or a CRC mismatch, for callers that
+// report failures by name (the extracting walk, the api32 command).
+#pragma once
+
+#include <cstdint>
+
+namespace api32::zipentry {
+
+/// What stands in the way of the current entry's data.
+enum class entry_problem {
+  none,                ///< nothing found: the entry opens (or was read whole with a matching CRC)
+  no_current_entry,    ///< the handle is not an open archive, or it has no current entry
+  encrypted,           ///< the entry is encrypted; there is no password support
+  unsupported_method,  ///< compressed with a method the reader does not decode (see README: methods)
+  damaged_header,      ///< no local header where the directory says, or one that contradicts the directory
+  overlapping,         ///< its data overlap another entry's data (many records sharing data: a zip bomb)
+  read_error,          ///< the archive could not be read there, or it ends inside the entry's data
+  damaged_data,        ///< the compressed data cannot be decoded (or would need more memory than allowed)
+  size_mismatch,       ///< the data end before the entry's declared size
+  crc_mismatch,        ///< all declared bytes were read, but their CRC is not the entry's
+};
+
+/// A short English phrase for `problem` ("encrypted", "damaged data", ...), for messages.
+const char* describe(entry_problem problem);
+
+/// Why the current entry of the archive `unzfile` (a handle from unzOpen) cannot be read: the problem that
+/// the last open, read or close of the current entry found; when nothing was tried on it yet, the checks
+/// that opening it makes (encryption, method, local header, overlap) are run without opening it. Moving to
+/// another entry forgets what was found.
+entry_problem current_entry_problem(std::uint32_t unzfile);
+
+}  // namespace api32::zipentry
