@@ -1,6 +1,7 @@
 // cmd_archive.cpp - list, extract, cat, create, compress, uncompress.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "api32/runtime/files.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
+#include "api32/zip/ziplib_entry_problem.hpp"
 #include "commands.hpp"
 #include "host_setup.hpp"
 #include "output.hpp"
@@ -35,6 +37,31 @@ bool write_all(const std::string& native, const api32::blob& data) {
   std::ofstream out(native, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   return static_cast<bool>(out);
+}
+
+// Makes the entry that `entry` names current, the way the listing shows names: either separator, any case.
+// `entry` becomes the name as the archive stores it; false when there is no such entry.
+bool locate_entry(api32::uo_nv_ziplib& zip, std::uint32_t handle, std::string& entry) {
+  std::string forward = entry, backward = entry;
+  std::replace(forward.begin(), forward.end(), '\\', '/');
+  std::replace(backward.begin(), backward.end(), '/', '\\');
+  for (const std::string* name : {&entry, &forward, &backward}) {
+    if (zip.of_unzlocatefile(handle, *name) == 0) {
+      entry = *name;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Says on stderr why `entry` of a zip archive could not be read, or that `otherwise` failed.
+void report_failed_entry(std::uint32_t handle, const std::string& entry, const std::string& archive,
+                         const std::string& otherwise) {
+  auto problem = api32::zipentry::current_entry_problem(handle);
+  if (problem == api32::zipentry::entry_problem::none || problem == api32::zipentry::entry_problem::no_current_entry)
+    fail(otherwise);
+  else
+    fail("refused " + escape_controls(entry) + " in " + archive + ": " + api32::zipentry::describe(problem));
 }
 
 int list(const std::string& archive, const std::string& extract_to, bool table, bool json) {
@@ -71,12 +98,13 @@ int list(const std::string& archive, const std::string& extract_to, bool table, 
   if (terminal) std::fprintf(stderr, "%s %s ...", extract_to.empty() ? "listing" : "extracting", archive.c_str());
   std::string listing = front.of_cudwdirectory(path, rows, base, !extract_to.empty());
   if (terminal) std::fprintf(stderr, "\r%-60s\r", "");
+  bool escape = ::isatty(STDOUT_FILENO) != 0;  // names from an archive never reach a terminal raw
   if (json)
-    print_listing_json(listing);
+    print_listing_json(listing_fields(listing, rows));
   else if (table)
-    print_table(rows);
+    print_table(rows, escape);
   else
-    print_listing(listing);
+    print_listing(listing_fields(listing, rows), escape);
   if (!extract_to.empty())
     std::fprintf(stderr, "%d files extracted below %s\n", rows.rowcount(), native_path(extract_to).c_str());
   return 0;
@@ -93,9 +121,18 @@ int extract(const std::string& archive, const std::string& entry, const std::str
   api32::uo_nv_compression front;
   std::uint32_t handle = front.of_unzopen(path);
   if (handle == 0) return 1;
-  bool ok = front.of_extractfile(handle, entry, target_windows, folder);
+  std::string name = entry;
+  if (!is_rar(path) && !locate_entry(*api32::host::globals().gziplib, handle, name)) {
+    front.of_unzclose(handle);
+    fail("no entry " + escape_controls(entry) + " in " + archive);
+    return 1;
+  }
+  bool ok = front.of_extractfile(handle, name, target_windows, folder);
+  if (!ok && !is_rar(path))
+    report_failed_entry(handle, name, archive, "could not write " + target);
+  else if (!ok)
+    fail("could not extract " + escape_controls(entry) + " from " + archive);
   front.of_unzclose(handle);
-  if (!ok) fail("could not extract " + entry + " from " + archive);
   return ok ? 0 : 1;
 }
 
@@ -110,7 +147,7 @@ int cat(const std::string& archive, const std::string& entry) {
     api32::uo_nv_compression front;
     front.of_unzopen(path);
     if (front.of_unzlocatefile(api32::uo_nv_compression::rar_id, entry) != 0) {
-      fail("no entry " + entry + " in " + archive);
+      fail("no entry " + escape_controls(entry) + " in " + archive);
       return 1;
     }
     std::string copy = api32::host::globals().app_path + "tmps\\" + entry;
@@ -120,11 +157,13 @@ int cat(const std::string& archive, const std::string& entry) {
     auto zip = api32::host::globals().gziplib;
     std::uint32_t handle = zip->of_unzopen(path);
     if (handle == 0) return 1;
-    bool found = zip->of_unzlocatefile(handle, entry) == 0;
-    bool ok = found && zip->of_extractblob(handle, entry, data);
+    std::string name = entry;
+    bool found = locate_entry(*zip, handle, name);
+    bool ok = found && zip->of_extractblob(handle, name, data);
+    if (found && !ok) report_failed_entry(handle, name, archive, "could not read " + escape_controls(name));
     zip->of_unzclose(handle);
     if (!found) {
-      fail("no entry " + entry + " in " + archive);
+      fail("no entry " + escape_controls(entry) + " in " + archive);
       return 1;
     }
     if (!ok) return 1;
