@@ -16,7 +16,8 @@ enum class entry_problem {
   damaged_header,      ///< no local header where the directory says, or one that contradicts the directory
   overlapping,         ///< its data overlap another entry's data (many records sharing data: a zip bomb)
   read_error,          ///< the archive could not be read there, or it ends inside the entry's data
-  damaged_data,        ///< the compressed data cannot be decoded (or would need more memory than allowed)
+  damaged_data,        ///< the compressed data cannot be decoded
+  too_much_memory,     ///< decoding would take more memory than a decoder may (a dictionary beyond any preset's)
   size_mismatch,       ///< the data end before the entry's declared size
   crc_mismatch,        ///< all declared bytes were read, but their CRC is not the entry's
 };

@@ -8,7 +8,8 @@
 //
 // Where the reader finds things:
 // - the end record: the last one in the file's last 65,557 bytes whose comment ends the file, else the last
-//   one that leads to a directory (data may follow an archive);
+//   one that leads to a directory (data may follow an archive); a comment that holds the record's signature
+//   does not hide the record, unless the comment ends in a whole end record (other readers take that too);
 // - the Zip64 end record: through the locator just before the end record, where the locator says or, for an
 //   archive behind a prefix, just before the locator;
 // - bytes in front of the archive (a self-extracting program): the distance between where the directory ends

@@ -89,6 +89,8 @@ const char* describe(entry_problem problem) {
       return "the archive cannot be read there or ends inside the entry";
     case entry_problem::damaged_data:
       return "damaged compressed data";
+    case entry_problem::too_much_memory:
+      return "decoding it would take more memory than allowed";
     case entry_problem::size_mismatch:
       return "the data end before the entry's declared size";
     case entry_problem::crc_mismatch:

@@ -59,7 +59,7 @@ int entry_reader::read(std::uint8_t* out, unsigned length) {
     input_at_ += step.consumed;
     produced += step.produced;
     if (step.code < 0) {
-      problem_ = entry_problem::damaged_data;
+      problem_ = step.code == Z_MEM_ERROR ? entry_problem::too_much_memory : entry_problem::damaged_data;
       return step.code;
     }
     if (step.code == 1) {

@@ -5,8 +5,11 @@ Ordinary archives come from Python's zipfile; the malformed and hostile ones are
 by the small writer below, so each breaks exactly one rule of the format. The test program runs this script
 at start-up; nothing it writes is kept in the repository.
 """
+import bz2
+import lzma
 import random
 import struct
+import subprocess
 import sys
 import zipfile
 import zlib
@@ -24,10 +27,12 @@ def dos_datetime(y, mo, d, h, mi, s):
     return ((y - 1980) << 9) | (mo << 5) | d, (h << 11) | (mi << 5) | (s // 2)
 
 
-def raw_zip(path, entries, comment=b"", zip64_end=False, eocd_count=None):
-    """Writes entries given as dicts: name (bytes), data (bytes), method (0/8), flag, and overrides:
-    crc, usize, csize, local_offset, ext_attr, system, date, time, and zip64: the fields ("usize", "csize",
-    "offset") given as 0xFFFFFFFF placeholders with their values in a Zip64 extra field."""
+def raw_zip(path, entries, comment=b"", zip64_end=False, eocd_count=None, prefix=b"", patch=None):
+    """Writes entries given as dicts: name (bytes), data (bytes), method (0/8, or any with a payload), flag,
+    and overrides: payload, crc, usize, csize, local_offset, ext_attr, system, date, time, and zip64: the fields
+    ("usize", "csize", "offset") given as 0xFFFFFFFF placeholders with their values in a Zip64 extra field.
+    `prefix` goes in front of the archive, its offsets left as they are; `patch(bytes, end_offset)` may change
+    the archive's bytes (end_offset: where its end record starts) before they are written."""
     out = bytearray()
     central = bytearray()
     for e in entries:
@@ -66,8 +71,11 @@ def raw_zip(path, entries, comment=b"", zip64_end=False, eocd_count=None):
         out += struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, len(comment))
     else:
         out += struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(central), cd_offset, len(comment))
+    end_offset = len(out) - 22
     out += comment
-    Path(path).write_bytes(bytes(out))
+    if patch:
+        patch(out, end_offset)
+    Path(path).write_bytes(prefix + bytes(out))
 
 
 def quarter_data():
@@ -114,10 +122,6 @@ def ordinary(out):
         z.comment = b"nothing inside"
     with zipfile.ZipFile(out / "utf8-flag.zip", "w") as z:  # zipfile sets the UTF-8 flag for such names
         z.writestr("Grüße/naïve €.txt", b"flagged\n")
-    with zipfile.ZipFile(out / "method-bzip2.zip", "w", zipfile.ZIP_BZIP2) as z:
-        z.writestr("b.txt", b"bzip2 data " * 100)
-    with zipfile.ZipFile(out / "method-lzma.zip", "w", zipfile.ZIP_LZMA) as z:
-        z.writestr("l.txt", b"lzma data " * 100)
 
 
 def names(out):
@@ -183,6 +187,125 @@ def hostile(out):
                                           "usize": 100000}])
 
 
+def method_data():
+    """About 300 KB that cross many input and output blocks: text, then bytes that hardly compress."""
+    text = b"".join(b"line %d of the method test, some words repeat, some do not: %x\n" % (i, i * 7919)
+                    for i in range(3000))
+    return text + random.Random(3).randbytes(100000)
+
+
+def zstd(data, *options):
+    return subprocess.run(["zstd", "-q", "-c", *options], input=data, capture_output=True, check=True).stdout
+
+
+def methods(out):
+    """One entry per method the reader decodes, all of method_data(); damaged and truncated ones; data that
+    ask a decoder for more memory than it may take."""
+    data = method_data()
+    (out / "method-data.bin").write_bytes(data)
+    for name, method in (("bzip2", zipfile.ZIP_BZIP2), ("lzma", zipfile.ZIP_LZMA)):
+        with zipfile.ZipFile(out / f"method-{name}.zip", "w", method) as z:
+            z.writestr(f"{name}.bin", data)
+    payloads = {
+        0: data,
+        8: deflate(data),
+        12: bz2.compress(data),
+        14: None,  # from Python's zipfile below: it writes the entry's own LZMA header
+        93: zstd(data),
+        95: lzma.compress(data, format=lzma.FORMAT_XZ),
+    }
+    with zipfile.ZipFile(out / "method-lzma.zip") as z:
+        info = z.infolist()[0]
+        raw = (out / "method-lzma.zip").read_bytes()
+        start = info.header_offset + 30 + len(info.filename.encode()) + len(info.extra)
+        payloads[14] = raw[start:start + info.compress_size]
+    names = {0: "stored", 8: "deflate", 12: "bzip2", 14: "lzma", 93: "zstd", 95: "xz"}
+    lzma_flag = 2  # the LZMA data end with an end marker
+    raw_zip(out / "method-all.zip", [{"name": f"{names[m]}.bin".encode(), "data": data, "method": m, "payload": p,
+                                      "flag": lzma_flag if m == 14 else 0} for m, p in payloads.items()])
+
+    def flipped(payload):
+        middle = len(payload) // 2
+        return payload[:middle] + bytes(b ^ 0x55 for b in payload[middle:middle + 16]) + payload[middle + 16:]
+
+    raw_zip(out / "method-damaged.zip", [{"name": f"{names[m]}.bin".encode(), "data": data, "method": m,
+                                          "payload": flipped(p)} for m, p in payloads.items()])
+    raw_zip(out / "method-truncated.zip", [{"name": f"{names[m]}.bin".encode(), "data": data, "method": m,
+                                            "payload": p[:len(p) // 2]} for m, p in payloads.items()])
+
+    # an xz stream whose dictionary is 1.5 GiB (the LZMA2 property byte 38; the block header's CRC made anew),
+    # and a zstd frame whose window is 2 GiB (window descriptor: exponent 21)
+    small = b"small entry, big claims\n" * 40
+    xz = bytearray(lzma.compress(small, format=lzma.FORMAT_XZ, check=lzma.CHECK_CRC32))
+    header = 12  # the stream header; the block header follows: size byte, flags, filter id 0x21, 1, property
+    assert xz[header + 2] == 0x21 and xz[header + 3] == 1
+    xz[header + 4] = 38
+    size = (xz[header] + 1) * 4
+    xz[header + size - 4:header + size] = struct.pack("<I", zlib.crc32(xz[header:header + size - 4]))
+    frame = bytearray(zstd(small, "--no-content-size"))
+    assert frame[4] & 0x20 == 0  # not a single segment: a window descriptor follows
+    frame[5] = 21 << 3
+    raw_zip(out / "method-greedy.zip", [{"name": b"greedy.xz.bin", "data": small, "method": 95, "payload": bytes(xz)},
+                                        {"name": b"greedy.zstd.bin", "data": small, "method": 93,
+                                         "payload": bytes(frame)},
+                                        {"name": b"modest.bin", "data": small, "method": 8}])
+
+
+def directories(out):
+    """Where the end records and the central directory may be, and where they may not."""
+    text = b"where is the directory\n" * 20
+    entries = [{"name": b"one.txt", "data": text}, {"name": b"two/two.txt", "data": text[::-1]}]
+    stub = b"#!/bin/sh\necho a program with an archive behind it\nexit 0\n" + b"\0" * 900
+    raw_zip(out / "prefix-zip64.zip", entries, zip64_end=True, prefix=stub)
+    raw_zip(out / "prefix-plain.zip", entries, prefix=stub)
+    # the same behind a prefix, its offsets adjusted by Info-ZIP (zip -A)
+    (out / "prefix-adjusted.zip").write_bytes(stub + (out / "prefix-plain.zip").read_bytes()[len(stub):])
+    subprocess.run(["zip", "-q", "-A", str(out / "prefix-adjusted.zip")], check=True)
+    raw_zip(out / "directory-reference.zip", entries)  # what the archives below hold, for Python to read
+    # the longest comment; one holding the end record's signature (other readers take that for the record);
+    # one that ends in an empty archive's end record (every reader, ours too, then sees an empty archive)
+    raw_zip(out / "comment-longest.zip", entries, comment=(b"a comment of 65,535 bytes; " * 3000)[:65535])
+    raw_zip(out / "comment-signatures.zip", entries, comment=(b"PK\x05\x06 is not the end; " * 3000)[:65535])
+    raw_zip(out / "comment-fake-end.zip", entries, comment=b"a comment that ends like an empty archive"
+            + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, 0, 0))
+
+    def directory_size(delta):
+        def patch(b, end):
+            b[end + 12:end + 16] = struct.pack("<I", struct.unpack_from("<I", b, end + 12)[0] + delta)
+        return patch
+
+    def directory_offset(value):
+        def patch(b, end):
+            b[end + 16:end + 20] = struct.pack("<I", value)
+        return patch
+
+    # a wrong directory size: the directory is still at its offset (read as Info-ZIP unzip reads it)
+    raw_zip(out / "directory-size-wrong.zip", entries, patch=directory_size(-16))
+    # a wrong size and a wrong offset: the directory is nowhere the end record says
+    raw_zip(out / "directory-lost.zip", entries,
+            patch=lambda b, end: (directory_size(100)(b, end), directory_offset(7)(b, end)))
+    # a Zip64 locator whose end record is missing, the end record holding placeholders
+    def drop_zip64_record(b, end):
+        b[end - 20 - 56:end - 20 - 52] = b"XXXX"
+    raw_zip(out / "zip64-record-missing.zip", entries, zip64_end=True, patch=drop_zip64_record)
+
+
+def overlaps(out):
+    """Central records that share local data: the overlapping zip bomb in small."""
+    data = b"shared data, read many times over\n" * 30
+    alone = {"name": b"alone.txt", "data": b"this entry shares nothing\n"}
+    # two records pointing at the same local header
+    raw_zip(out / "overlap-shared.zip", [{"name": b"first.txt", "data": data},
+                                         {"name": b"other.txt", "data": data, "local_offset": 0}, alone])
+    # a stored entry whose data hold another entry's local header and data
+    inner = b"quoted inside the outer entry\n" * 10
+    quoted = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, 0, 0x6000, 0x3CB5, zlib.crc32(inner), len(inner),
+                         len(inner), 9, 0) + b"inner.txt" + inner
+    raw_zip(out / "overlap-quoted.zip", [{"name": b"outer.txt", "data": quoted, "method": 0},
+                                         {"name": b"inner.txt", "data": inner, "method": 0,
+                                          "local_offset": 30 + len(b"outer.txt")}, alone])
+
+
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
@@ -190,6 +313,9 @@ def main():
     names(out)
     zip64(out)
     hostile(out)
+    methods(out)
+    directories(out)
+    overlaps(out)
 
 
 if __name__ == "__main__":
