@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <set>
 
+#include "api32/zip/ziplib_entry_problem.hpp"
 #include "zip_fixtures.hpp"
 
 using api32::blob;
 using api32::datastore;
 using api32::uo_nv_ziplib;
+using api32::zipentry::entry_problem;
 using ziptest::open_archive;
 namespace fs = std::filesystem;
 
@@ -23,12 +25,13 @@ constexpr std::int16_t not_reached = 1;  // the step is not reached: the entry d
 
 struct hostile_case {
   const char* archive;
-  std::size_t rows;                     // listing rows (0: the archive does not open)
-  std::set<std::string> extracted;      // what the extracting walk writes below the base folder
-  const char* bad_entry = nullptr;      // an entry that must not extract
-  std::int16_t open_rc = not_reached;   // of_unzopencurrentfile on it
-  std::int16_t read_rc = not_reached;   // of_unzreadcurrentfile with its declared size
-  std::int16_t close_rc = not_reached;  // of_unzclosecurrentfile after that
+  std::size_t rows;                             // listing rows (0: the archive does not open)
+  std::set<std::string> extracted;              // what the extracting walk writes below the base folder
+  const char* bad_entry = nullptr;              // an entry that must not extract
+  std::int16_t open_rc = not_reached;           // of_unzopencurrentfile on it
+  std::int16_t read_rc = not_reached;           // of_unzreadcurrentfile with its declared size
+  std::int16_t close_rc = not_reached;          // of_unzclosecurrentfile after that
+  entry_problem problem = entry_problem::none;  // the reason given for it after a failed extraction
 };
 
 std::ostream& operator<<(std::ostream& os, const hostile_case& c) { return os << c.archive; }
@@ -44,22 +47,25 @@ const hostile_case cases[] = {
     {"slip-drive-letter.zip", 3, {"ok.txt"}},
     {"infozip-symlink.zip", 1, {"link"}},  // a plain file holding the link's text
     // sizes that the data does not back
-    {"size-lie-4g.zip", 1, {}, "huge.bin", 0, bad, 0},
-    {"size-lie-zip64.zip", 1, {}, "huge64.bin", 0, bad, 0},
-    {"size-lie-short.zip", 1, {}, "short.bin", 0, bad, 0},
-    {"size-lie-long.zip", 1, {}, "long.bin", 0, 0, crc},  // cut at the declared size: the CRC tells
-    {"size-lie-stored.zip", 1, {}, "stored.bin", 0, uo_nv_ziplib::z_errno, 0},
-    {"truncated-data.zip", 1, {}, "cut.bin", 0, uo_nv_ziplib::z_errno, 0},
+    {"size-lie-4g.zip", 1, {}, "huge.bin", 0, bad, 0, entry_problem::size_mismatch},
+    {"size-lie-zip64.zip", 1, {}, "huge64.bin", 0, bad, 0, entry_problem::size_mismatch},
+    {"size-lie-short.zip", 1, {}, "short.bin", 0, bad, 0, entry_problem::size_mismatch},
+    {"size-lie-long.zip", 1, {}, "long.bin", 0, 0, crc, entry_problem::crc_mismatch},  // cut at the declared size
+    {"size-lie-stored.zip", 1, {}, "stored.bin", 0, uo_nv_ziplib::z_errno, 0, entry_problem::read_error},
+    {"truncated-data.zip", 1, {}, "cut.bin", 0, uo_nv_ziplib::z_errno, 0, entry_problem::read_error},
     // damaged data
-    {"bad-crc.zip", 1, {}, "crc.bin", 0, 0, crc},
-    {"zip64-bad-crc.zip", 1, {}, "crc64.bin", 0, 0, crc},
-    {"zip64-bad-offset.zip", 1, {}, "nowhere.bin", bad},
-    {"corrupt-deflate.zip", 1, {}, "noise.bin", 0, uo_nv_ziplib::z_data_error, 0},
-    {"bad-local-offset.zip", 1, {}, "far.bin", bad},
+    {"bad-crc.zip", 1, {}, "crc.bin", 0, 0, crc, entry_problem::crc_mismatch},
+    {"zip64-bad-crc.zip", 1, {}, "crc64.bin", 0, 0, crc, entry_problem::crc_mismatch},
+    {"zip64-bad-offset.zip", 1, {}, "nowhere.bin", bad, not_reached, not_reached, entry_problem::damaged_header},
+    {"corrupt-deflate.zip", 1, {}, "noise.bin", 0, uo_nv_ziplib::z_data_error, 0, entry_problem::damaged_data},
+    {"bad-local-offset.zip", 1, {}, "far.bin", bad, not_reached, not_reached, entry_problem::damaged_header},
+    // entries sharing their data with others (the overlapping zip bomb): listed, not read; the others read
+    {"overlap-shared.zip", 3, {"alone.txt"}, "other.txt", bad, not_reached, not_reached, entry_problem::overlapping},
+    {"overlap-quoted.zip", 3, {"alone.txt"}, "inner.txt", bad, not_reached, not_reached, entry_problem::overlapping},
     // entries that cannot be decoded faithfully
-    {"encrypted-flag.zip", 1, {}, "secret.txt", bad},
-    {"infozip-encrypted.zip", 1, {}, "a.txt", bad},
-    {"method-unknown.zip", 1, {}, "m.bin", bad},
+    {"encrypted-flag.zip", 1, {}, "secret.txt", bad, not_reached, not_reached, entry_problem::encrypted},
+    {"infozip-encrypted.zip", 1, {}, "a.txt", bad, not_reached, not_reached, entry_problem::encrypted},
+    {"method-unknown.zip", 1, {}, "m.bin", bad, not_reached, not_reached, entry_problem::unsupported_method},
     // damaged directories
     {"huge-count.zip", 1, {"one.txt"}},  // claims 65534 entries, holds one
     {"truncated.zip", 0, {}},
@@ -112,6 +118,10 @@ TEST_F(ZipHostile, DamagedEntriesReportTheirCodeAndLeaveNoFile) {
     open_archive a(zl, c.archive);
     ASSERT_NE(a.handle(), 0u);
     ASSERT_EQ(zl.of_unzlocatefile(a, c.bad_entry), 0);
+    // what opening would refuse is known before the entry is opened
+    if (c.open_rc == bad) {
+      EXPECT_EQ(api32::zipentry::current_entry_problem(a), c.problem) << "before opening";
+    }
     EXPECT_EQ(zl.of_unzopencurrentfile(a), c.open_rc);
     if (c.open_rc == 0) {
       auto declared = static_cast<std::uint32_t>(std::stoul(size_field(zl.of_unzgetcurrentfileinfo(a))));
@@ -132,6 +142,7 @@ TEST_F(ZipHostile, DamagedEntriesReportTheirCodeAndLeaveNoFile) {
     blob data;
     EXPECT_FALSE(zl.of_extractblob(a, c.bad_entry, data));
     EXPECT_LE(data.capacity(), 8u << 20);
+    EXPECT_EQ(api32::zipentry::current_entry_problem(a), c.problem);
   }
   EXPECT_TRUE(boxes.boxes().empty());
 }

@@ -163,3 +163,35 @@ TEST_F(ZipReader, GetBitAnswersAsTheRealDivisionDoes) {
   }
   EXPECT_FALSE(zl.of_getbit(std::nullopt, 1));
 }
+
+TEST_F(ZipReader, TheLongestCommentOurWriterWritesReadsBack) {
+  // the end record then stands 65,535 + 22 bytes from the end of the file
+  api32::testing::write_file(out / "a.txt", "commented\n");
+  std::string comment(65535, ' ');
+  for (std::size_t i = 0; i < comment.size(); ++i) comment[i] = static_cast<char>('a' + i % 26);
+  std::uint32_t z = zl.of_zipopen(out.windows("long-comment.zip"));
+  ASSERT_NE(z, 0u);
+  ASSERT_EQ(zl.of_importfile(z, out.windows("a.txt"), ""), 0);
+  ASSERT_EQ(zl.of_zipclose(z, comment), 0);
+
+  std::uint32_t a = zl.of_unzopen(out.windows("long-comment.zip"));
+  ASSERT_NE(a, 0u);
+  std::uint32_t entries = 0, comment_size = 0;
+  EXPECT_EQ(zl.of_unzgetglobalinfo(a, entries, comment_size), 0);
+  EXPECT_EQ(entries, 1u);
+  EXPECT_EQ(comment_size, 65535u);
+  EXPECT_EQ(zl.of_unzgetglobalcomment(a), comment.substr(0, 500));
+  blob data;
+  EXPECT_EQ(zl.of_unzgotofirstfile(a), 0);
+  EXPECT_EQ(zl.of_unzopencurrentfile(a), 0);
+  EXPECT_EQ(zl.of_unzreadcurrentfile(a, data, 10), 0);
+  EXPECT_EQ(text_of(data), "commented\n");
+  EXPECT_EQ(zl.of_unzclosecurrentfile(a), 0);
+  zl.of_unzclose(a);
+  EXPECT_TRUE(boxes.boxes().empty());
+  // and Python's zipfile reads the same comment
+  EXPECT_EQ(api32::testing::run_output(std::string(api32::testing::python()) +
+                                       " -c 'import sys, zipfile; print(len(zipfile.ZipFile(sys.argv[1]).comment))' '" +
+                                       (out / "long-comment.zip") + "'"),
+            "65535\n");
+}

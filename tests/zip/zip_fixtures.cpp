@@ -76,6 +76,11 @@ const api32::testing::temp_dir& fixtures() {
 
 std::string archive(const std::string& name) { return fixtures().windows(name); }
 
+std::string native_fixture(const std::string& name) {
+  if (name.find('/') != std::string::npos) return api32::testing::source_dir() + "/tests/fixtures/zip/" + name;
+  return fixtures() / name;
+}
+
 std::string windows(const std::string& native_path) { return api32::win32::to_windows_path(native_path); }
 
 read_spy::read_spy() {

@@ -18,6 +18,9 @@ namespace ziptest {
 const api32::testing::temp_dir& fixtures();
 /// The Windows path of a fixture archive.
 std::string archive(const std::string& name);
+/// The native path of a fixture: an archive of other projects kept in tests/fixtures/zip/ when `name` has a
+/// folder ("go/zip64.zip"), else one that make_fixtures.py made.
+std::string native_fixture(const std::string& name);
 /// The Windows form of a native path.
 std::string windows(const std::string& native_path);
 
