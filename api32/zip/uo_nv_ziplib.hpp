@@ -1,5 +1,7 @@
 // uo_nv_ziplib.hpp - the zip library: reading, listing, extracting and writing zip archives, and compressing
-// memory buffers, over minizip 1.1 and zlib.
+// memory buffers. Archives are written with minizip 1.1 and read by the library's own reader (with minizip's
+// codes), which also reads Zip64 archives behind a prefix, comments of any length, and entries compressed
+// with bzip2, LZMA, xz and zstd (see ziplib_unzip_archive.hpp); buffers go through zlib.
 //
 // Archive handles are 32-bit values of the handle table (0 = none); the caller owns every handle an open
 // function returns and closes it with the matching close function. Results are minizip's and zlib's codes,
@@ -85,7 +87,8 @@ public:
                                          bool ab_extract);
 
   // ---- extraction
-  // An extraction succeeds only when the entry is stored or deflated, not encrypted, and was read whole with
+  // An extraction succeeds only when the entry's method is one the reader decodes (stored, deflate, bzip2,
+  // LZMA, zstd, xz), it is not encrypted, it shares no data with another entry, and it was read whole with
   // a matching CRC; the file is written under a temporary name and renamed over the target when complete, so
   // a failed extraction leaves no partial file and a file that was there before unchanged.
   bool of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data);
