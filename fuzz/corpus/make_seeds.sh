@@ -50,7 +50,31 @@ with zipfile.ZipFile(out + "/python-duplicates.zip", "w") as z:
     z.writestr("dir", b"file where a folder is")
 PY
 "$py" "$root/tests/zip/make_fixtures.py" "$work/fixtures"
-for f in "$work"/fixtures/*.zip; do cp "$f" "$here/zip_reader/tests-$(basename "$f")"; done
+for f in "$work"/fixtures/*.zip; do
+  # the methods' 300 KB archives would slow the fuzzer down; small entries of every method are made below
+  if [ "$(stat -c %s "$f")" -le 65536 ]; then cp "$f" "$here/zip_reader/tests-$(basename "$f")"; fi
+done
+for f in "$root"/tests/fixtures/zip/go/* "$root"/tests/fixtures/zip/python/*; do  # other projects' archives
+  cp "$f" "$here/zip_reader/$(basename "$(dirname "$f")")-$(basename "$f")"
+done
+"$py" - "$here/zip_reader" "$root/tests/zip" <<'PY'
+import bz2, io, lzma, subprocess, sys, zipfile
+from pathlib import Path
+sys.path.insert(0, sys.argv[2])
+from make_fixtures import deflate, raw_zip
+out = Path(sys.argv[1])
+data = b"a small entry in every method the reader decodes\n" * 20
+with zipfile.ZipFile(out / "python-methods.zip", "w") as z:
+    for name, method in (("bzip2", zipfile.ZIP_BZIP2), ("lzma", zipfile.ZIP_LZMA), ("deflate", zipfile.ZIP_DEFLATED)):
+        z.writestr(zipfile.ZipInfo(name + ".txt", (2020, 1, 1, 0, 0, 0)), data, compress_type=method)
+zstd = subprocess.run(["zstd", "-q", "-c"], input=data, capture_output=True, check=True).stdout
+raw_zip(out / "raw-methods.zip", [{"name": b"stored.txt", "data": data, "method": 0},
+                                  {"name": b"deflate.txt", "data": data, "method": 8, "payload": deflate(data)},
+                                  {"name": b"bzip2.txt", "data": data, "method": 12, "payload": bz2.compress(data)},
+                                  {"name": b"zstd.txt", "data": data, "method": 93, "payload": zstd},
+                                  {"name": b"xz.txt", "data": data, "method": 95,
+                                   "payload": lzma.compress(data, format=lzma.FORMAT_XZ)}])
+PY
 
 # ---- uncompress: one byte of options (1 = text overload), the length (LE 32), a zlib stream
 fresh uncompress
