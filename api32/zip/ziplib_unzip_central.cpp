@@ -8,10 +8,7 @@
 namespace api32::unzipbinding {
 namespace {
 
-constexpr std::uint32_t central_signature = 0x02014B50;
 constexpr std::size_t fixed_size = 46;
-constexpr std::uint32_t placeholder32 = 0xFFFFFFFF;
-constexpr std::uint32_t placeholder16 = 0xFFFF;
 constexpr std::uint32_t zip64_extra_id = 0x0001;
 
 // Takes the values of the Zip64 extra block, in their order, for the fields that hold placeholders; a field

@@ -7,9 +7,6 @@
 namespace api32::unzipbinding {
 namespace {
 
-constexpr std::size_t local_header_size = 30;
-constexpr std::uint32_t local_signature = 0x04034B50;
-constexpr std::uint32_t placeholder32 = 0xFFFFFFFF;
 constexpr unsigned encrypted_flag = 1;
 constexpr unsigned data_descriptor_flag = 8;
 
@@ -60,8 +57,9 @@ entry_problem unzip_archive::check_current(std::uint64_t& data_start) {
   if (!method_supported(current.method)) return entry_problem::unsupported_method;
   if (!check_local_header(*file, dir, current, data_start)) return entry_problem::damaged_header;
   std::uint64_t local_size = data_start - (dir.prefix + current.local_offset);
-  std::uint64_t data_end = current.local_offset + local_size + current.compressed_size;
-  if (data_end < current.local_offset) return entry_problem::damaged_header;  // sizes that wrap around
+  std::uint64_t data_offset = current.local_offset + local_size;
+  if (current.compressed_size > UINT64_MAX - data_offset) return entry_problem::damaged_header;  // wraps around
+  std::uint64_t data_end = data_offset + current.compressed_size;
   if (!overlaps.built()) overlaps.build(*file, dir);
   if (overlaps.overlaps(*file, dir, current.local_offset, data_end)) return entry_problem::overlapping;
   return entry_problem::none;

@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint32_t end_signature = 0x06054B50;
 constexpr std::uint32_t locator_signature = 0x07064B50;
 constexpr std::uint32_t zip64_end_signature = 0x06064B50;
-constexpr std::uint32_t central_signature = 0x02014B50;
 constexpr std::size_t end_size = 22;
 constexpr std::size_t locator_size = 20;
 constexpr std::size_t zip64_end_size = 56;

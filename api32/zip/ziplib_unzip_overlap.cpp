@@ -9,9 +9,6 @@
 namespace api32::unzipbinding {
 namespace {
 
-constexpr std::size_t local_header_size = 30;
-constexpr std::uint32_t local_signature = 0x04034B50;
-
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
 
 }  // namespace
