@@ -3,7 +3,10 @@
 // cannot be read failing the command.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "support/test_support.hpp"
 
@@ -35,7 +38,9 @@ protected:
               run(std::string(api32::testing::python()) +
                   " -c 'import sys, zipfile\n"
                   "with zipfile.ZipFile(sys.argv[1], \"w\") as z:\n"
-                  "    z.writestr(\"evil\\x1b[31mred\\x07.txt\", b\"x\")' '" +
+                  "    z.writestr(\"evil\\x1b[31mred\\x07.txt\", b\"x\")\n"
+                  "    z.writestr(\"dir\\r\\n/tab\\there.t\\tx\\r\\nt\", b\"y\")\n"
+                  "    z.writestr(\"after.txt\", b\"zz\")' '" +
                   dir + "/controls.zip'") == 0;
     if (!ok) throw std::runtime_error("the archives of the command tests could not be made");
   }
@@ -123,6 +128,31 @@ TEST_F(ApiCommand, NamesWithControlCharactersReachATerminalEscaped) {
   EXPECT_NE(piped.out.find("evil\x1b[31mred\x07.txt"), std::string::npos);
   outcome json = api32("list " + in_quotes(archive("controls.zip")) + " --json");
   EXPECT_NE(json.out.find("evil\\u001b[31mred\\u0007.txt"), std::string::npos) << json.out;
+}
+
+TEST_F(ApiCommand, NamesWithTabsAndLineBreaksKeepTheirRowsTogether) {
+  // the name, its folder and the type made from its extension hold tabs and CR LF: the table tells the
+  // listing's rows and fields apart, so each entry stays one row of nine fields
+  outcome json = api32("list " + in_quotes(archive("controls.zip")) + " --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find(R"({"name": "tab\there.t\tx\r\nt", "type": "T\tX\r\nT File", )"), std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find(R"("size": 1, "ratio": 1, "compressed_size": 1, "attributes": "", )"
+                          R"("folder": "dir\r\n\\", "fullname": "dir\r\n\\tab\there.t\tx\r\nt"})"),
+            std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find(R"({"name": "after.txt", )"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find(R"("size": 2, )"), std::string::npos) << json.out;
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 5) << json.out;  // [, three rows, ]
+
+  outcome shown = api32("list " + in_quotes(archive("controls.zip")), true);
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = shown.out.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(shown.out.substr(at, end - at));
+  ASSERT_EQ(lines.size(), 3u) << shown.out;
+  EXPECT_EQ(lines[1].rfind("tab\\there.t\\tx\\r\\nt\tT\\tX\\r\\nT File\t", 0), 0u) << lines[1];
+  EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\t'), 8) << lines[1];
 }
 
 TEST_F(ApiCommand, ArchivesReadAsPeersReadThemOrFailTheCommand) {

@@ -1,4 +1,4 @@
-// output.cpp - listings as text, JSON and tables.
+// output.cpp - listings as text, JSON and tables; names from an archive escaped for a terminal or JSON.
 #include "output.hpp"
 
 #include <algorithm>
@@ -11,23 +11,95 @@
 namespace api32::tool {
 namespace {
 
-std::vector<std::string> split(const std::string& text, const std::string& separator) {
+std::vector<std::string> split(std::string_view text, std::string_view separator) {
   std::vector<std::string> parts;
   if (text.empty()) return parts;
   std::size_t from = 0;
   for (std::size_t at = text.find(separator); at != std::string::npos; at = text.find(separator, from)) {
-    parts.push_back(text.substr(from, at - from));
+    parts.emplace_back(text.substr(from, at - from));
     from = at + separator.size();
   }
-  parts.push_back(text.substr(from));
+  parts.emplace_back(text.substr(from));
   return parts;
 }
 
-// The length of the UTF-8 character that starts `s`, 0 when no valid one does.
-std::size_t utf8_sequence_length(std::string_view s) {
-  auto lead = static_cast<unsigned char>(s[0]);
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-  return s.size() >= length && api32::text::is_valid_utf8(s.substr(0, length)) ? length : 0;
+// A control character at text[i]: a C0 control or DEL (one byte), or a C1 control (U+0080 to U+009F, two
+// bytes of UTF-8). `size` is 0 when the character there is none.
+struct control {
+  unsigned code = 0;
+  std::size_t size = 0;
+};
+
+control control_at(std::string_view text, std::size_t i) {
+  auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x20 || c == 0x7F) return {c, 1};
+  if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+      static_cast<unsigned char>(text[i + 1]) < 0xA0)
+    return {static_cast<unsigned char>(text[i + 1]), 2};
+  return {};
+}
+
+const char* short_escape(unsigned code) {
+  switch (code) {
+    case '\t':
+      return "\\t";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    default:
+      return nullptr;
+  }
+}
+
+void append_escape(std::string& out, const char* format, unsigned code) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, format, code);
+  out += buffer;
+}
+
+// True for a size or ratio as the listing writes them (digits, a point): a JSON number as it stands.
+bool is_number(std::string_view text) {
+  return !text.empty() && text.front() != '.' && text.back() != '.' &&
+         text.find_first_not_of("0123456789.") == std::string_view::npos &&
+         std::count(text.begin(), text.end(), '.') <= 1;
+}
+
+const char* const field_names[] = {"name",       "type",   "datetime", "size", "ratio", "compressed_size",
+                                   "attributes", "folder", "fullname"};
+constexpr std::size_t field_count = std::size(field_names);
+
+// The fields of the row that starts at `at` of `listing`, if the table's row `number` explains it: the row is
+// the table's name, a tab, six fields, a tab, the table's folder, a tab and its full name, followed by CR LF or
+// the listing's end. Of the six, only the file type (made from the name's extension) may hold tabs or line
+// breaks, so the five after it are taken from the right. `at` moves to the next row.
+bool row_fields(std::string_view listing, std::size_t& at, const api32::datastore& table, std::int32_t number,
+                std::vector<std::string>& fields) {
+  std::string name = table.getitemstring(number, "filename").value_or("");
+  std::string folder = table.getitemstring(number, "filepath").value_or("");
+  std::string fullname = table.getitemstring(number, "fullname").value_or("");
+  std::string head = name + "\t";
+  std::string tail = "\t" + folder + "\t" + fullname;
+  if (listing.compare(at, head.size(), head) != 0) return false;
+  std::size_t middle_start = at + head.size();
+  for (std::size_t end = listing.find(tail, middle_start); end != std::string::npos;
+       end = listing.find(tail, end + 1)) {
+    std::size_t row_end = end + tail.size();
+    if (row_end != listing.size() && listing.compare(row_end, 2, "\r\n") != 0) continue;
+    std::string_view middle = listing.substr(middle_start, end - middle_start);
+    std::vector<std::string> right;
+    for (std::size_t tab; right.size() < 5 && (tab = middle.rfind('\t')) != std::string::npos;
+         middle = middle.substr(0, tab))
+      right.insert(right.begin(), std::string(middle.substr(tab + 1)));
+    if (right.size() < 5) continue;
+    fields = {name, std::string(middle)};
+    fields.insert(fields.end(), right.begin(), right.end());
+    fields.push_back(folder);
+    fields.push_back(fullname);
+    at = row_end == listing.size() ? row_end : row_end + 2;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -35,69 +107,54 @@ std::size_t utf8_sequence_length(std::string_view s) {
 std::string escape_controls(const std::string& text) {
   std::string out;
   out.reserve(text.size());
-  char buffer[8];
   for (std::size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\t' || c == '\n' || c == '\r') {
-      out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : "\\r";
-      ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
-      out += buffer;
-      ++i;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else {
-      std::size_t length = utf8_sequence_length(std::string_view(text).substr(i));
-      if (length == 0) {  // not UTF-8
-        std::snprintf(buffer, sizeof buffer, "\\x%02x", c);
-        out += buffer;
-        ++i;
-      } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {  // C1 controls
-        std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(text[i + 1]));
-        out += buffer;
-        i += 2;
-      } else {
-        out.append(text, i, length);
-        i += length;
-      }
+    if (control k = control_at(text, i); k.size > 0) {
+      if (const char* escape = short_escape(k.code))
+        out += escape;
+      else
+        append_escape(out, k.size == 1 ? "\\x%02x" : "\\u%04x", k.code);
+      i += k.size;
+      continue;
     }
+    std::size_t size = api32::text::char_size(text, i);
+    if (size == 1 && static_cast<unsigned char>(text[i]) >= 0x80)  // a byte that is no part of UTF-8
+      append_escape(out, "\\x%02x", static_cast<unsigned char>(text[i]));
+    else
+      out.append(text, i, size);
+    i += size;
   }
   return out;
 }
 
+std::string json_quote(const std::string& text) {
+  std::string valid = api32::text::make_valid_utf8(text);
+  std::string out = "\"";
+  for (std::size_t i = 0; i < valid.size();) {
+    if (control k = control_at(valid, i); k.size > 0) {
+      if (const char* escape = short_escape(k.code))
+        out += escape;
+      else
+        append_escape(out, "\\u%04x", k.code);
+      i += k.size;
+      continue;
+    }
+    char c = valid[i++];
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 std::vector<std::vector<std::string>> listing_fields(const std::string& listing, const api32::datastore& table) {
   std::vector<std::vector<std::string>> rows;
-  std::int32_t number = 0;
-  for (const auto& row : split(listing, "\r\n")) {
-    ++number;
-    std::string name = table.getitemstring(number, "filename").value_or("");
-    std::string folder = table.getitemstring(number, "filepath").value_or("");
-    std::string fullname = table.getitemstring(number, "fullname").value_or("");
-    std::string head = name + "\t";
-    std::string tail = "\t" + folder + "\t" + fullname;
+  std::size_t at = 0;
+  for (std::int32_t number = 1; at < listing.size(); ++number) {
     std::vector<std::string> fields;
-    if (row.size() >= head.size() + tail.size() && row.compare(0, head.size(), head) == 0 &&
-        row.compare(row.size() - tail.size(), tail.size(), tail) == 0) {
-      // type, date, size, ratio, compressed size, attributes: only the type (from the name) may hold a tab
-      std::string middle = row.substr(head.size(), row.size() - head.size() - tail.size());
-      std::vector<std::string> right;
-      for (int i = 0; i < 5; ++i) {
-        std::size_t tab = middle.rfind('\t');
-        if (tab == std::string::npos) break;
-        right.insert(right.begin(), middle.substr(tab + 1));
-        middle.resize(tab);
-      }
-      fields.push_back(name);
-      fields.push_back(middle);
-      fields.insert(fields.end(), right.begin(), right.end());
-      fields.push_back(folder);
-      fields.push_back(fullname);
-    }
-    if (fields.size() != 9) fields = split(row, "\t");  // a row the table does not explain: as it stands
+    if (number > table.rowcount() || !row_fields(listing, at, table, number, fields)) break;
     rows.push_back(std::move(fields));
   }
+  // what the table does not explain (a listing without its table): rows and fields as the separators split them
+  for (const auto& row : split(std::string_view(listing).substr(at), "\r\n")) rows.push_back(split(row, "\t"));
   return rows;
 }
 
@@ -112,60 +169,16 @@ void print_listing(const std::vector<std::vector<std::string>>& rows, bool escap
   }
 }
 
-std::string json_quote(const std::string& text) {
-  std::string out = "\"";
-  std::string valid = api32::text::make_valid_utf8(text);
-  for (std::size_t i = 0; i < valid.size(); ++i) {
-    auto c = static_cast<unsigned char>(valid[i]);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default: {
-        // other controls, DEL and the C1 controls (U+0080 to U+009F) as \u escapes
-        bool control = c < 0x20 || c == 0x7F;
-        unsigned code = c;
-        if (c == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) < 0xA0) {
-          control = true;
-          code = static_cast<unsigned char>(valid[++i]);
-        }
-        if (control) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", code);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-      }
-    }
-  }
-  return out + "\"";
-}
-
 void print_listing_json(const std::vector<std::vector<std::string>>& rows) {
-  static const char* fields[] = {"name",       "type",   "datetime", "size", "ratio", "compressed_size",
-                                 "attributes", "folder", "fullname"};
   std::printf("[");
   bool first = true;
   for (const auto& values : rows) {
     std::printf("%s\n  {", first ? "" : ",");
     first = false;
-    for (std::size_t i = 0; i < 9; ++i) {
+    for (std::size_t i = 0; i < field_count; ++i) {
       std::string value = i < values.size() ? values[i] : "";
-      bool number = (i == 3 || i == 4 || i == 5) && !value.empty();
-      std::printf("%s%s: %s", i ? ", " : "", json_quote(fields[i]).c_str(),
+      bool number = (i == 3 || i == 4 || i == 5) && is_number(value);
+      std::printf("%s%s: %s", i ? ", " : "", json_quote(field_names[i]).c_str(),
                   number ? value.c_str() : json_quote(value).c_str());
     }
     std::printf("}");

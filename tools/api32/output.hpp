@@ -13,7 +13,8 @@ namespace api32::tool {
 std::string escape_controls(const std::string& text);
 
 /// The nine fields of each row of a listing that of_cudwdirectory returned together with the rows it put in
-/// `table`: the table's names tell where a name holding a tab ends.
+/// `table`: the table's names tell where a name holding tabs or line breaks ends. Rows the table does not
+/// explain are split at CR LF and tabs.
 std::vector<std::vector<std::string>> listing_fields(const std::string& listing, const api32::datastore& table);
 
 /// The listing, one row per line; names escaped (escape_controls) when `escape`.
