@@ -47,12 +47,14 @@ tm_unz split_dos_date(std::uint32_t dosdate) {
 
 }  // namespace
 
-/// unzOpen: the archive at a Windows path; 0 when it cannot be opened, is not a zip archive, or its central
-/// directory is not where its end records say.
+/// unzOpen: the archive at a Windows path; 0 when it cannot be opened, is not a zip archive, its central
+/// directory is not where its end records say, or a record of the directory cannot be read (then the walk
+/// would end early, and a listing would look whole without being so).
 std::uint32_t uo_nv_ziplib::unzopen(const std::string& filename) {
   auto archive = std::make_shared<unzip_archive>();
   archive->file = unz::archive_file::open(filename);
   if (!archive->file || !unz::find_directory(*archive->file, archive->dir)) return 0;
+  if (!archive->overlaps.build(*archive->file, archive->dir)) return 0;
   return win32::handles().add(win32::handle_kind::unzip, std::move(archive));  // 0 when the table is full
 }
 

@@ -16,7 +16,8 @@
 //   and where the end records say it ends; every offset of the records is shifted by it. When the directory
 //   is not there but is at the offset as written (a directory size that is wrong), it is taken from there;
 //   when it is in neither place, the archive does not open.
-// - the walk ends at the end record's count of entries or at the directory's end, whichever comes first.
+// - the walk ends at the end record's count of entries or at the directory's end, whichever comes first;
+//   a record on the way that cannot be read (a damaged directory) refuses the archive when it is opened.
 #pragma once
 
 #include <cstdint>
@@ -125,9 +126,10 @@ bool read_extra_and_comment(archive_file& file, const central_entry& entry, std:
 /// The local ranges of every entry, sorted once per archive, to find entries whose data overlap.
 class overlap_index {
 public:
-  bool built() const { return built_; }
-  /// Walks the whole directory (as far as it can be read) and sorts the entries' local offsets.
-  void build(archive_file& file, const directory& dir);
+  /// Walks the whole directory as the entry walk does (to the end record's count or the directory's end)
+  /// and sorts the entries' local offsets. False when a record on the way cannot be read: a directory that
+  /// cannot be trusted, which other readers refuse too.
+  bool build(archive_file& file, const directory& dir);
   /// True when the entry whose local header is at `local_offset` and whose data end at `data_end` (both
   /// from the archive's start) shares bytes with another entry's local header or data.
   bool overlaps(archive_file& file, const directory& dir, std::uint64_t local_offset, std::uint64_t data_end) const;
@@ -138,7 +140,6 @@ private:
     std::uint64_t compressed_size;
   };
   std::vector<range> ranges_;
-  bool built_ = false;
 };
 
 /// Reads one entry's data: decoded by its method, cut at its declared size, with its CRC checked at close.
@@ -190,10 +191,10 @@ struct unzip_archive {
   bool current_ok = false;                      ///< false before the walk and after a record that could not be read
   entry_problem problem = entry_problem::none;  ///< what the last open or close of the current entry found
   std::unique_ptr<entry_reader> entry;          ///< the open entry
-  overlap_index overlaps;
-  std::vector<std::uint8_t> scratch;  ///< extra fields while records are read
-  std::vector<std::uint8_t> input;    ///< compressed data of the open entry
-  std::string decoded_name;           ///< names while the walk compares them
+  overlap_index overlaps;                       ///< built when the archive is opened
+  std::vector<std::uint8_t> scratch;            ///< extra fields while records are read
+  std::vector<std::uint8_t> input;              ///< compressed data of the open entry
+  std::string decoded_name;                     ///< names while the walk compares them
 
   /// Makes the record at `position` current (with the number `index`): its code.
   int go_to(std::uint64_t position, std::uint64_t index);

@@ -60,7 +60,6 @@ entry_problem unzip_archive::check_current(std::uint64_t& data_start) {
   std::uint64_t data_offset = current.local_offset + local_size;
   if (current.compressed_size > UINT64_MAX - data_offset) return entry_problem::damaged_header;  // wraps around
   std::uint64_t data_end = data_offset + current.compressed_size;
-  if (!overlaps.built()) overlaps.build(*file, dir);
   if (overlaps.overlaps(*file, dir, current.local_offset, data_end)) return entry_problem::overlapping;
   return entry_problem::none;
 }

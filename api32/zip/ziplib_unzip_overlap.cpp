@@ -13,18 +13,18 @@ std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return b > UINT
 
 }  // namespace
 
-void overlap_index::build(archive_file& file, const directory& dir) {
-  built_ = true;
+bool overlap_index::build(archive_file& file, const directory& dir) {
   ranges_.clear();
   central_entry entry;
   std::vector<std::uint8_t> scratch;
   std::uint64_t position = dir.start;
   for (std::uint64_t index = 0; position < dir.end && (!dir.count_known || index < dir.entries); ++index) {
-    if (read_central_entry(file, dir, position, entry, scratch) != unz_ok) break;
+    if (read_central_entry(file, dir, position, entry, scratch) != unz_ok) return false;
     ranges_.push_back({entry.local_offset, entry.compressed_size});
     position += entry.record_size();
   }
   std::sort(ranges_.begin(), ranges_.end(), [](const range& a, const range& b) { return a.offset < b.offset; });
+  return true;
 }
 
 bool overlap_index::overlaps(archive_file& file, const directory& dir, std::uint64_t local_offset,

@@ -284,6 +284,12 @@ def directories(out):
     # a wrong size and a wrong offset: the directory is nowhere the end record says
     raw_zip(out / "directory-lost.zip", entries,
             patch=lambda b, end: (directory_size(100)(b, end), directory_offset(7)(b, end)))
+    # the second of three central records damaged: the directory is found but cannot be read whole
+    def damage_second_record(b, end):
+        second = struct.unpack_from("<I", b, end + 16)[0] + 46 + len(entries[0]["name"])
+        b[second:second + 4] = b"XXXX"
+    raw_zip(out / "directory-record-damaged.zip", entries + [{"name": b"three.txt", "data": text}],
+            patch=damage_second_record)
     # a Zip64 locator whose end record is missing, the end record holding placeholders
     def drop_zip64_record(b, end):
         b[end - 20 - 56:end - 20 - 52] = b"XXXX"

@@ -122,14 +122,15 @@ TEST_F(ZipPeers, EveryEntryReadsAsPythonReadsIt) {
   EXPECT_TRUE(boxes.boxes().empty());
 }
 
-TEST_F(ZipPeers, ArchivesWhoseDirectoryCannotBeFoundFailAsPythonFails) {
+TEST_F(ZipPeers, ArchivesWhoseDirectoryCannotBeFoundOrReadFailAsPythonFails) {
   const api32::message open_box{"Ziplib Error in of_unzopen", "The zip file is invalid or can't be found!",
                                 api32::msg_icon::stop};
   const api32::message listing_box{"Ziplib Error in of_dwdirectory", "Unable to open the zip archive file!",
                                    api32::msg_icon::stop};
   // no end record at all; a directory neither where the end record says nor at its offset; a Zip64 locator
-  // without its end record
-  for (const char* name : {"go/readme.notzip", "directory-lost.zip", "zip64-record-missing.zip"}) {
+  // without its end record; a directory whose second record is damaged (never listed as the first alone)
+  for (const char* name :
+       {"go/readme.notzip", "directory-lost.zip", "zip64-record-missing.zip", "directory-record-damaged.zip"}) {
     SCOPED_TRACE(name);
     std::string native = ziptest::native_fixture(name);
     api32::testing::temp_dir out;
