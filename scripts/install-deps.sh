@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev libminizip-dev libdevil-dev libstb-dev libarchive-dev libglib2.0-dev shared-mime-info
   libgtk-3-dev libwebkit2gtk-4.1-dev libcli11-dev libattr1-dev libbz2-dev liblzma-dev libzstd-dev
   # what the tests and benchmarks run
-  zip unzip zstd libarchive-tools python3 procps attr xvfb xauth xdotool dbus libglib2.0-bin python3-gi
+  zip unzip zstd 7zip libarchive-tools python3 procps attr xvfb xauth xdotool dbus libglib2.0-bin python3-gi
   gir1.2-glib-2.0 python3-dbus imagemagick file bc
   # fuzzing (libFuzzer comes with clang; its sanitizer runtimes with libclang-rt)
   clang libclang-rt-14-dev

@@ -1,7 +1,7 @@
 // The compression methods beyond deflate: bzip2 (12), LZMA (14), zstd (93) and xz (95), besides stored and
 // deflate, all holding the same 300 KB (method-all.zip, made by make_fixtures.py with Python's bz2 and lzma
-// modules and the zstd tool). They stream in blocks like deflate, and fail like deflate: damaged or cut
-// data, and data that ask for more memory than a decoder may take, are refused with their reason.
+// modules and the zstd tool), and 7-Zip's archives. They stream in blocks like deflate, and fail like deflate: damaged
+// or cut data, and data that ask for more memory than a decoder may take, are refused with their reason.
 #include <gtest/gtest.h>
 
 #include "api32/zip/ziplib_entry_problem.hpp"
@@ -80,5 +80,42 @@ TEST_F(ZipMethods, DamagedCutAndGreedyDataAreRefusedWithTheirReason) {
   blob data;
   EXPECT_TRUE(zl.of_extractblob(a, "modest.bin", data));
   EXPECT_EQ(api32::zipentry::current_entry_problem(a), entry_problem::none);
+  EXPECT_TRUE(boxes.boxes().empty());
+}
+
+TEST_F(ZipMethods, SevenZipArchivesReadOrAreRefusedWithTheirReason) {
+  // 7-Zip's zip archives of the same data, in the methods it writes (made here: no other test needs 7-Zip).
+  // It writes LZMA with or without an end marker; Deflate64 and PPMd no reader here decodes.
+  struct made {
+    const char* options;
+    entry_problem problem;
+  } rows[] = {
+      {"-mm=BZip2", entry_problem::none},
+      {"-mm=LZMA", entry_problem::none},
+      {"-mm=LZMA -meos=off", entry_problem::none},
+      {"-mm=XZ", entry_problem::none},
+      {"-mm=Deflate", entry_problem::none},
+      {"-mm=Deflate64", entry_problem::unsupported_method},
+      {"-mm=PPMd", entry_problem::unsupported_method},
+      {"-psecret -mem=ZipCrypto", entry_problem::encrypted},
+      {"-psecret -mem=AES256", entry_problem::encrypted},
+  };
+  const std::string expected = method_data();
+  api32::testing::write_file(out / "data.bin", expected);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.options);
+    ASSERT_EQ(api32::testing::run("cd '" + out.path() + "' && rm -f 7zip.zip && 7zz a -tzip -bd " + r.options +
+                                  " 7zip.zip data.bin >/dev/null"),
+              0);
+    std::uint32_t a = zl.of_unzopen(out.windows("7zip.zip"));
+    ASSERT_NE(a, 0u);
+    blob data;
+    EXPECT_EQ(zl.of_extractblob(a, "data.bin", data), r.problem == entry_problem::none);
+    EXPECT_EQ(api32::zipentry::current_entry_problem(a), r.problem);
+    if (r.problem == entry_problem::none) {
+      EXPECT_TRUE(ziptest::same_bytes(std::string(data.begin(), data.end()), expected));
+    }
+    zl.of_unzclose(a);
+  }
   EXPECT_TRUE(boxes.boxes().empty());
 }
