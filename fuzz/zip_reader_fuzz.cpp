@@ -3,7 +3,8 @@
 // name; then the extracting listing into a folder of its own.
 //
 // Beyond the sanitizers, the target checks what the class promises: reads never return more than the length
-// asked for, extraction writes nothing outside its base folder, creates no links, leaves no temporary file
+// asked for, an entry that cannot be opened or read whole has a reason (zipentry::current_entry_problem),
+// extraction writes nothing outside its base folder, creates no links, leaves no temporary file
 // behind, and every archive handle and descriptor the walk opened is closed again.
 #include <unistd.h>
 
@@ -18,11 +19,13 @@
 #include "api32/win32/handles.hpp"
 #include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
+#include "api32/zip/ziplib_entry_problem.hpp"
 #include "fuzz/support/fuzz_support.hpp"
 
 namespace {
 
 using api32::uo_nv_ziplib;
+using api32::zipentry::entry_problem;
 
 // What a caller allows for one entry when its row cannot be read back (a name holding a tab).
 constexpr std::uint32_t fallback_length = 1 << 16;
@@ -60,7 +63,11 @@ void read_every_entry(uo_nv_ziplib& zl, std::uint32_t archive) {
     entry_of_row(row, declared, fullname);
     if (!fullname.empty() && names.size() < 64) names.push_back(fullname);
 
-    if (zl.of_unzopencurrentfile(archive) != uo_nv_ziplib::unz_ok) continue;
+    if (zl.of_unzopencurrentfile(archive) != uo_nv_ziplib::unz_ok) {
+      if (api32::zipentry::current_entry_problem(archive) == entry_problem::none)
+        api32::fuzz::fail("an entry was refused without a reason (entry " + row + ")");
+      continue;
+    }
     api32::blob data;
     std::int16_t read = zl.of_unzreadcurrentfile(archive, data, declared);
     const std::string seen = " (entry " + row + ": asked " + std::to_string(declared) + ", got " +
@@ -69,7 +76,11 @@ void read_every_entry(uo_nv_ziplib& zl, std::uint32_t archive) {
     // (z_buf_error is also zlib's own code for deflate data that stops early, so only success is checked)
     if (read == 0 && data.size() != declared)
       api32::fuzz::fail("of_unzreadcurrentfile succeeded short of the length asked for" + seen);
-    zl.of_unzclosecurrentfile(archive);
+    std::int16_t closed = zl.of_unzclosecurrentfile(archive);
+    // a read or close that failed on the data (not for want of room) names its reason
+    bool failed = (read < 0 && read != uo_nv_ziplib::z_buf_error) || closed != uo_nv_ziplib::unz_ok;
+    if (failed && api32::zipentry::current_entry_problem(archive) == entry_problem::none)
+      api32::fuzz::fail("a failed read has no reason" + seen + ", closed with " + std::to_string(closed));
   }
   for (const auto& name : names) {
     api32::blob data;

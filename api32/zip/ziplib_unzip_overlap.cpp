@@ -1,6 +1,6 @@
 // ziplib_unzip_overlap.cpp - finds entries whose local data overlap another entry's: many central records
 // pointing into one local entry make a small archive expand without limit (the overlapping zip bomb).
-// The local offsets are sorted once per archive; each check is then a binary search.
+// The local offsets are sorted once per archive, when it is opened; each check is then a binary search.
 #include <algorithm>
 
 #include "api32/zip/ziplib_unzip_archive.hpp"
