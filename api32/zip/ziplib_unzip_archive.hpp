@@ -18,6 +18,9 @@
 //   when it is in neither place, the archive does not open.
 // - the walk ends at the end record's count of entries or at the directory's end, whichever comes first;
 //   a record on the way that cannot be read (a damaged directory) refuses the archive when it is opened.
+//   A 16-bit count that wrapped (65,536 or more entries without Zip64 end records, as some writers leave
+//   them) is recognised at open: the records beyond it are counted when their number past the count is a
+//   multiple of 65,536.
 #pragma once
 
 #include <cstdint>
@@ -80,6 +83,7 @@ struct directory {
   std::uint64_t end = 0;               ///< file position where the central records end
   std::uint64_t entries = 0;           ///< the end record's count of entries
   bool count_known = true;             ///< false when the count cannot end the walk (0xFFFF without Zip64)
+  bool count_may_wrap = false;         ///< the count is the end record's 16 bits (wrapped past 65,535 entries?)
   std::uint64_t comment_position = 0;  ///< file position of the archive's comment
   std::uint32_t comment_size = 0;      ///< the comment's length as the end record gives it
   std::uint32_t comment_present = 0;   ///< the bytes of it that the file holds
@@ -127,9 +131,9 @@ bool read_extra_and_comment(archive_file& file, const central_entry& entry, std:
 class overlap_index {
 public:
   /// Walks the whole directory as the entry walk does (to the end record's count or the directory's end)
-  /// and sorts the entries' local offsets. False when a record on the way cannot be read: a directory that
-  /// cannot be trusted, which other readers refuse too.
-  bool build(archive_file& file, const directory& dir);
+  /// and sorts the entries' local offsets; corrects `dir.entries` when its 16-bit count wrapped. False when a
+  /// record on the way cannot be read: a directory that cannot be trusted, which other readers refuse too.
+  bool build(archive_file& file, directory& dir);
   /// True when the entry whose local header is at `local_offset` and whose data end at `data_end` (both
   /// from the archive's start) shares bytes with another entry's local header or data.
   bool overlaps(archive_file& file, const directory& dir, std::uint64_t local_offset, std::uint64_t data_end) const;

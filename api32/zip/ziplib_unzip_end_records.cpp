@@ -24,6 +24,7 @@ struct directory_claim {
   std::uint64_t size;
   std::uint64_t offset;
   bool count_known;
+  bool count_may_wrap;  // the end record's 16-bit count (no Zip64 end record)
 };
 
 bool central_record_at(archive_file& file, std::uint64_t position) {
@@ -35,7 +36,8 @@ bool central_record_at(archive_file& file, std::uint64_t position) {
 bool place_directory(archive_file& file, std::uint64_t records_end, const directory_claim& claim, directory& dir) {
   dir.entries = claim.entries;
   dir.count_known = claim.count_known && !(claim.entries == 0 && claim.size != 0);  // records, yet a count of 0
-  if (claim.size == 0 && (claim.entries == 0 || !claim.count_known)) {              // no entries: nothing to find
+  dir.count_may_wrap = claim.count_may_wrap;
+  if (claim.size == 0 && (claim.entries == 0 || !claim.count_known)) {  // no entries: nothing to find
     dir.prefix = 0;
     dir.start = dir.end = records_end;
     return true;
@@ -82,7 +84,7 @@ bool read_end_records(archive_file& file, std::uint64_t position, const std::uin
   unsigned disk = le16(record + 4);
   unsigned directory_disk = le16(record + 6);
   unsigned count = le16(record + 10);
-  directory_claim claim{count, le32(record + 12), le32(record + 16), count != 0xFFFF};
+  directory_claim claim{count, le32(record + 12), le32(record + 16), count != 0xFFFF, true};
   dir.comment_position = position + end_size;
   dir.comment_size = le16(record + 20);
   dir.comment_present =
@@ -96,7 +98,7 @@ bool read_end_records(archive_file& file, std::uint64_t position, const std::uin
     if (le32(locator + 4) == 0 && le32(locator + 16) <= 1 &&  // one disk (some writers count none)
         find_zip64_end(file, position - locator_size, locator, zip64, zip64_position)) {
       if (le32(zip64 + 16) != 0 || le32(zip64 + 20) != 0) return false;  // a spanned archive
-      claim = {le64(zip64 + 32), le64(zip64 + 40), le64(zip64 + 48), true};
+      claim = {le64(zip64 + 32), le64(zip64 + 40), le64(zip64 + 48), true, false};
       return place_directory(file, zip64_position, claim, dir);
     }
     // no Zip64 end record to be found: the end record must then hold the real values

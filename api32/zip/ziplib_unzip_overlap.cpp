@@ -13,15 +13,27 @@ std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return b > UINT
 
 }  // namespace
 
-bool overlap_index::build(archive_file& file, const directory& dir) {
+bool overlap_index::build(archive_file& file, directory& dir) {
+  constexpr std::uint64_t wrap = 0x10000;
   ranges_.clear();
   central_entry entry;
   std::vector<std::uint8_t> scratch;
   std::uint64_t position = dir.start;
-  for (std::uint64_t index = 0; position < dir.end && (!dir.count_known || index < dir.entries); ++index) {
-    if (read_central_entry(file, dir, position, entry, scratch) != unz_ok) return false;
+  std::uint64_t index = 0;
+  for (; position < dir.end && (!dir.count_known || dir.count_may_wrap || index < dir.entries); ++index) {
+    bool past_count = dir.count_known && index >= dir.entries;  // only records of a wrapped count
+    if (read_central_entry(file, dir, position, entry, scratch) != unz_ok) {
+      if (past_count) break;
+      return false;
+    }
     ranges_.push_back({entry.local_offset, entry.compressed_size});
     position += entry.record_size();
+  }
+  if (dir.count_known && index > dir.entries) {
+    if ((index - dir.entries) % wrap == 0)
+      dir.entries = index;
+    else
+      ranges_.resize(static_cast<std::size_t>(dir.entries));  // what follows the count is no entry of the walk
   }
   std::sort(ranges_.begin(), ranges_.end(), [](const range& a, const range& b) { return a.offset < b.offset; });
   return true;

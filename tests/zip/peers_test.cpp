@@ -145,3 +145,39 @@ TEST_F(ZipPeers, ArchivesWhoseDirectoryCannotBeFoundOrReadFailAsPythonFails) {
     EXPECT_TRUE(fs::is_empty(out.path()));
   }
 }
+
+TEST_F(ZipPeers, AnEntryCountWrappedPastSixteenBitsReadsEveryEntryAsPythonDoes) {
+  // 65,540 entries without Zip64 end records: the end record's count says 4, as some writers leave it
+  api32::testing::temp_dir dir;
+  const std::string zip_dir = api32::testing::source_dir() + "/tests/zip";
+  const std::string native = dir / "wrapped.zip";
+  ASSERT_EQ(api32::testing::run(std::string(api32::testing::python()) +
+                                " -c 'import sys\n"
+                                "sys.path.insert(0, sys.argv[1])\n"
+                                "from make_fixtures import raw_zip\n"
+                                "n = 65540\n"
+                                "raw_zip(sys.argv[2], [{\"name\": b\"f%05d\" % i, \"data\": b\"entry %d\" % i, "
+                                "\"method\": 0} for i in range(n)], eocd_count=n & 0xFFFF)' '" +
+                                zip_dir + "' '" + native + "'"),
+            0);
+  EXPECT_EQ(api32::testing::run_output(std::string(api32::testing::python()) +
+                                       " -c 'import sys, zipfile\n"
+                                       "z = zipfile.ZipFile(sys.argv[1])\n"
+                                       "print(len(z.infolist()), z.read(\"f65539\").decode())' '" +
+                                       native + "'"),
+            "65540 entry 65539\n");
+
+  std::uint32_t a = zl.of_unzopen(ziptest::windows(native));
+  ASSERT_NE(a, 0u);
+  std::uint32_t entries = 0, comment = 0;
+  EXPECT_EQ(zl.of_unzgetglobalinfo(a, entries, comment), 0);
+  EXPECT_EQ(entries, 65540u);
+  std::uint32_t walked = 0;
+  for (std::int16_t rc = zl.of_unzgotofirstfile(a); rc == 0; rc = zl.of_unzgotonextfile(a)) ++walked;
+  EXPECT_EQ(walked, 65540u);
+  blob data;
+  EXPECT_TRUE(zl.of_extractblob(a, "f65539", data));
+  EXPECT_EQ(std::string(data.begin(), data.end()), "entry 65539");
+  zl.of_unzclose(a);
+  EXPECT_TRUE(boxes.boxes().empty());
+}
