@@ -2,7 +2,7 @@
 #pragma once
 
 #include "api32/abi/values_bridge.hpp"
-#include "api32/file/file_records.hpp"
+#include "api32/win32/file_records.hpp"
 
 namespace api32::abi {
 

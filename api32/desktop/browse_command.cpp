@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "api32/desktop/command_boxes.hpp"
-#include "api32/desktop/gtk_session.hpp"
 #include "api32/desktop/w_download_addon.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 #include "api32/host/host_services.hpp"
 
 namespace api32::desktop {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "api32/desktop/gtk_presenter.hpp"
+#include "api32/desktop_win32/gtk_presenter.hpp"
 #include "api32/runtime/message_box.hpp"
 
 namespace api32::desktop {

@@ -8,12 +8,12 @@
 
 #include "api32/abi/binding.hpp"
 #include "api32/abi/class_registry.hpp"
-#include "api32/desktop/gtk_presenter.hpp"
-#include "api32/desktop/gtk_session.hpp"
 #include "api32/desktop/trayicon_menu.hpp"
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
 #include "api32/desktop/uo_nv_trayicon.hpp"
 #include "api32/desktop/w_download_addon.hpp"
+#include "api32/desktop_win32/gtk_presenter.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 
 namespace api32::abi {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "api32/desktop/command_boxes.hpp"
 #include "api32/desktop/uo_nv_trayicon.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
 
 namespace api32::desktop {
 namespace {

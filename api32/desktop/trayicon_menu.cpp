@@ -3,7 +3,7 @@
 
 #include <gtk/gtk.h>
 
-#include "api32/desktop/gtk_session.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 
 namespace api32 {
 

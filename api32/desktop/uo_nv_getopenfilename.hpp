@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "api32/desktop/openfilename.hpp"
+#include "api32/win32/openfilename.hpp"
 
 namespace api32 {
 

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
-#include "api32/win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
 #include "api32/win32/memory.hpp"
 #include "api32/win32/memory_move.hpp"
 

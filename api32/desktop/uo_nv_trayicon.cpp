@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "api32/desktop_win32/desktop_tray.hpp"
 #include "api32/runtime/message_box.hpp"
-#include "api32/win32/desktop_tray.hpp"
 
 namespace api32 {
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "api32/desktop/notifyicondata.hpp"
 #include "api32/desktop/trayicon_menu.hpp"
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/window.hpp"
+#include "api32/win32/notifyicondata.hpp"
 
 namespace api32 {
 

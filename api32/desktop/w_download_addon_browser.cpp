@@ -5,9 +5,9 @@
 
 #include <cctype>
 
-#include "api32/desktop/gtk_session.hpp"
 #include "api32/desktop/w_download_addon.hpp"
 #include "api32/desktop/w_download_addon_downloads.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 #include "api32/win32/paths.hpp"
 
 namespace api32 {

@@ -7,8 +7,8 @@
 #include <libsoup/soup.h>
 #include <webkit2/webkit2.h>
 
+#include "api32/desktop_win32/desktop_downloads.hpp"
 #include "api32/host/host_services.hpp"
-#include "api32/win32/desktop_downloads.hpp"
 #include "api32/win32/paths.hpp"
 
 namespace api32 {

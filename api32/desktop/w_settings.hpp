@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 namespace api32 {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "api32/file/file_records.hpp"
 #include "api32/runtime/values.hpp"
+#include "api32/win32/file_records.hpp"
 
 namespace api32 {
 

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "api32/process/process_records.hpp"
 #include "api32/runtime/datastore.hpp"
 #include "api32/runtime/values.hpp"
+#include "api32/win32/process_records.hpp"
 
 namespace api32 {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "api32/file/file_records.hpp"
+#include "api32/win32/file_records.hpp"
 #include "api32/win32/kernel_object.hpp"
 
 namespace api32::win32 {

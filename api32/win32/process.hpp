@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "api32/process/process_records.hpp"
 #include "api32/win32/kernel_object.hpp"
+#include "api32/win32/process_records.hpp"
 
 namespace api32::win32 {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "api32/file/file_records.hpp"
 #include "api32/runtime/datastore.hpp"
 #include "api32/runtime/values.hpp"
+#include "api32/win32/file_records.hpp"
 #include "api32/zip/zip_records.hpp"
 
 namespace api32 {

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "api32/desktop/gtk_presenter.hpp"
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/gtk_presenter.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "support/test_support.hpp"
 
 TEST(WindowUnits, SevenThirtySecondsAcrossAQuarterDown) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api32/win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
 #include "api32/win32/handles.hpp"
 #include "api32/win32/memory.hpp"
 #include "scripted_chooser.hpp"

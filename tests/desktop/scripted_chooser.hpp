@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "api32/win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
 
 namespace api32::testing {
 

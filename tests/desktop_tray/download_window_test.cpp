@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "api32/desktop/w_download_addon.hpp"
+#include "api32/desktop_win32/desktop_downloads.hpp"
 #include "api32/host/host_services.hpp"
-#include "api32/win32/desktop_downloads.hpp"
 #include "http_server.hpp"
 #include "loop_pump.hpp"
 #include "support/test_support.hpp"

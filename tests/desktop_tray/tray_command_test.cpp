@@ -4,7 +4,7 @@
 #include <signal.h>
 
 #include "api32/desktop/tray_command.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
 #include "icon_files.hpp"
 #include "support/test_support.hpp"
 #include "tray_bus.hpp"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "api32/desktop/uo_nv_trayicon.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
 #include "api32/win32/handles.hpp"
 #include "icon_files.hpp"
 #include "support/test_support.hpp"

@@ -1,7 +1,7 @@
 // win32_icon_test.cpp - LoadImageA and DestroyIcon: icon files, other images, and what is refused.
 #include <gtest/gtest.h>
 
-#include "api32/win32/desktop_icon.hpp"
+#include "api32/desktop_win32/desktop_icon.hpp"
 #include "api32/win32/handles.hpp"
 #include "icon_files.hpp"
 #include "support/test_support.hpp"

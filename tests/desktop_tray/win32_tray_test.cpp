@@ -6,8 +6,8 @@
 #include <cstring>
 #include <optional>
 
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "icon_files.hpp"
 #include "support/test_support.hpp"
 #include "tray_bus.hpp"

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "api32/file/file_records.hpp"
+#include "api32/win32/file_records.hpp"
 
 namespace api32::testing {
 

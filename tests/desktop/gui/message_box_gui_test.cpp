@@ -1,8 +1,8 @@
 // Message boxes as GTK dialogs: title, text, the icon as a message type, modal to the host's window.
 #include <gtest/gtest.h>
 
-#include "api32/desktop/gtk_presenter.hpp"
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/gtk_presenter.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "gui_driver.hpp"
 
 using api32::testing::message_box_driver;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "api32/desktop/w_settings.hpp"
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "gui_driver.hpp"
 
 using api32::testing::iterate_until;

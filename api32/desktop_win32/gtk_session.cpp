@@ -1,5 +1,5 @@
 // gtk_session.cpp - one gtk_init_check per process, remembered.
-#include "api32/desktop/gtk_session.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 
 #include <gtk/gtk.h>
 

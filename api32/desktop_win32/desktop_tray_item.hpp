@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "api32/win32/desktop_icon.hpp"
+#include "api32/desktop_win32/desktop_icon.hpp"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GCancellable GCancellable;

@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "api32/desktop/gtk_session.hpp"
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 namespace api32::win32 {
 namespace {

@@ -5,9 +5,9 @@
 #include <map>
 #include <utility>
 
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_tray.hpp"
-#include "api32/win32/desktop_tray_item.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray_item.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 namespace api32::win32 {
 namespace {

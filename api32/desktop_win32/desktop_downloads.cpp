@@ -1,5 +1,5 @@
 // desktop_downloads.cpp - download folder, names and the no-replace move of finished downloads.
-#include "api32/win32/desktop_downloads.hpp"
+#include "api32/desktop_win32/desktop_downloads.hpp"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,8 +1,8 @@
 // desktop_tray_window.cpp - SetForegroundWindow and OpenIcon over GTK, and the table of the tray class's calls.
 #include <gtk/gtk.h>
 
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 namespace api32::win32 {
 namespace {

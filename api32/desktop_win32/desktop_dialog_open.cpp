@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <mutex>
 
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/desktop_dialog.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "api32/runtime/text.hpp"
-#include "api32/win32/desktop_dialog.hpp"
 #include "api32/win32/memory.hpp"
 #include "api32/win32/paths.hpp"
 

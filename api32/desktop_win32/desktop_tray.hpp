@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "api32/desktop/notifyicondata.hpp"
-#include "api32/win32/desktop_icon.hpp"
+#include "api32/desktop_win32/desktop_icon.hpp"
+#include "api32/win32/notifyicondata.hpp"
 
 namespace api32::win32 {
 

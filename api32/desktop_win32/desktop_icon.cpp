@@ -1,5 +1,5 @@
 // desktop_icon.cpp - LoadImageA and DestroyIcon over GdkPixbuf.
-#include "api32/win32/desktop_icon.hpp"
+#include "api32/desktop_win32/desktop_icon.hpp"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <sys/stat.h>

@@ -2,15 +2,15 @@
 //
 // Each item has a connection of its own, so its unique name identifies it to the watcher and the item is
 // exported at the conventional path /StatusNotifierItem; closing the connection takes it off every panel.
-#include "api32/win32/desktop_tray_item.hpp"
+#include "api32/desktop_win32/desktop_tray_item.hpp"
 
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
 #include <utility>
 
-#include "api32/desktop/window.hpp"
-#include "api32/win32/desktop_tray.hpp"
+#include "api32/desktop_win32/desktop_tray.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 namespace api32::win32 {
 namespace {

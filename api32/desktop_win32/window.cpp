@@ -1,12 +1,12 @@
 // window.cpp - the host window: a GTK top-level with a fixed container, its handle in the handle table, and
 // the message hook through which Win32-style messages reach the host.
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/window.hpp"
 
 #include <gtk/gtk.h>
 
 #include <cmath>
 
-#include "api32/desktop/gtk_session.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
 #include "api32/win32/handles.hpp"
 #include "api32/win32/last_error.hpp"
 

@@ -1,12 +1,12 @@
 // gtk_presenter.cpp - the GTK message box: a modal GtkMessageDialog with one OK button.
-#include "api32/desktop/gtk_presenter.hpp"
+#include "api32/desktop_win32/gtk_presenter.hpp"
 
 #include <gtk/gtk.h>
 
 #include <memory>
 
-#include "api32/desktop/gtk_session.hpp"
-#include "api32/desktop/window.hpp"
+#include "api32/desktop_win32/gtk_session.hpp"
+#include "api32/desktop_win32/window.hpp"
 #include "api32/runtime/text.hpp"
 
 namespace api32::desktop {

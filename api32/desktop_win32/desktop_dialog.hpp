@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "api32/desktop/openfilename.hpp"
 #include "api32/win32/last_error.hpp"
+#include "api32/win32/openfilename.hpp"
 
 namespace api32::win32 {
 
