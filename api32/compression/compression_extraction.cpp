@@ -1,7 +1,7 @@
 // compression_extraction.cpp - extracting one entry and listing (or, for RAR, extracting) a whole archive.
 #include "api32/compression/uo_nv_compression.hpp"
+#include "api32/host/files.hpp"
 #include "api32/host/host_services.hpp"
-#include "api32/runtime/files.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 

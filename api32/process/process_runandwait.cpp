@@ -2,9 +2,9 @@
 // optionally wait for it with the time-out, and run installers under a temporary name.
 #include <algorithm>
 
+#include "api32/host/files.hpp"
 #include "api32/host/host_services.hpp"
 #include "api32/process/uo_nv_process.hpp"
-#include "api32/runtime/files.hpp"
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
 

@@ -1,6 +1,6 @@
 // ziplib_extraction.cpp - entry extraction: to a file by name or the current entry (missing folders created,
 // data copied in blocks of 8192 bytes), or into memory.
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"

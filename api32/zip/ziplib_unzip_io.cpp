@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 #include "api32/zip/ziplib_unzip_archive.hpp"
 
 namespace api32::unzipbinding {

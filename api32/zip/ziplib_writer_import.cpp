@@ -5,7 +5,7 @@
 // for the source's faults), never 0.
 #include <string>
 
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
 namespace api32 {

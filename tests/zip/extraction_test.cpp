@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 #include "api32/win32/handles.hpp"
 #include "zip_fixtures.hpp"
 

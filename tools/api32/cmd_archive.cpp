@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "api32/compression/uo_nv_compression.hpp"
+#include "api32/host/files.hpp"
 #include "api32/host/host_services.hpp"
-#include "api32/runtime/files.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 #include "api32/zip/ziplib_entry_problem.hpp"

@@ -1,5 +1,5 @@
 // files.cpp - the runtime's file functions over POSIX, with Windows paths mapped by win32/paths.
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,7 +1,7 @@
 // The runtime's file functions on Windows paths.
 #include <gtest/gtest.h>
 
-#include "api32/runtime/files.hpp"
+#include "api32/host/files.hpp"
 #include "api32/win32/handles.hpp"
 #include "support/test_support.hpp"
 
@@ -63,14 +63,15 @@ TEST(Files, StreamReadsInBlocksOfTheRuntimeLimit) {
 TEST(Files, WriteReplacesAndLockedFileRefusesSecondLock) {
   temp_dir dir;
   write_file(dir / "t.txt", "a much longer old content");
-  std::int32_t n = f::file_open(dir.windows("t.txt"), f::file_access::write, f::file_lock::lock_read_write,
-                                f::write_mode::replace);
+  std::int32_t n =
+      f::file_open(dir.windows("t.txt"), f::file_access::write, f::file_lock::lock_read_write, f::write_mode::replace);
   ASSERT_GT(n, 0);
   EXPECT_EQ(f::file_open(dir.windows("t.txt"), f::file_access::write, f::file_lock::lock_read_write), -1);
   EXPECT_EQ(f::file_write(n, api32::blob{'n', 'e', 'w'}), 3);
   EXPECT_EQ(f::file_close(n), 1);
   EXPECT_EQ(read_file(dir / "t.txt"), "new");
-  std::int32_t a = f::file_open(dir.windows("t.txt"), f::file_access::write, f::file_lock::shared, f::write_mode::append);
+  std::int32_t a =
+      f::file_open(dir.windows("t.txt"), f::file_access::write, f::file_lock::shared, f::write_mode::append);
   f::file_write(a, api32::blob{'!'});
   f::file_close(a);
   EXPECT_EQ(read_file(dir / "t.txt"), "new!");
