@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "api32/desktop/tray_command.hpp"
 #include "api32/desktop_win32/desktop_tray.hpp"
 #include "icon_files.hpp"
 #include "support/test_support.hpp"
+#include "tools/api32/desktop/tray_command.hpp"
 #include "tray_bus.hpp"
 
 namespace api32 {

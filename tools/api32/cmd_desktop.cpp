@@ -1,27 +1,52 @@
-// cmd_desktop.cpp - open-files, tray and browse: the desktop classes, reached through the desktop module that
-// libapi32.so loads on first use (this program itself links no GTK).
+// cmd_desktop.cpp - open-files, tray and browse: the commands themselves are in the command's own module
+// (desktop/), loaded on first use, so that this program links no GTK.
+#include <dlfcn.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
-#include "api32/abi/api32.h"
 #include "commands.hpp"
 #include "host_setup.hpp"
 
 namespace api32::tool {
 namespace {
 
+namespace fs = std::filesystem;
+
+constexpr const char* desktop_module_name = "libapi32_tool_desktop.so";
+
+// Beside the program in the build folder; under <libdir>/api32/ when installed.
+void* desktop_module() {
+  static void* module = [] {
+    fs::path folder = program_folder();
+    fs::path path = folder / desktop_module_name;
+    std::error_code ec;
+    if (!fs::exists(path, ec)) path = folder.parent_path() / API32_INSTALL_LIBDIR / "api32" / desktop_module_name;
+    void* loaded = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!loaded) {
+      const char* why = ::dlerror();
+      fail("the desktop commands' module " + path.string() + " cannot be loaded (not installed, or GTK 3 / " +
+           "WebKit2GTK missing): " + (why ? why : ""));
+    }
+    return loaded;
+  }();
+  return module;
+}
+
 template <class F>
 F desktop_entry(const char* name) {
-  return reinterpret_cast<F>(api32_desktop_symbol(name));
+  void* module = desktop_module();
+  if (!module) return nullptr;
+  void* entry = ::dlsym(module, name);
+  if (!entry) fail(std::string("the desktop commands' module has no ") + name);
+  return reinterpret_cast<F>(entry);
 }
 
 int open_files(const std::string& title, const std::string& filter) {
   using run = int (*)(const char*, const char*, void (*)(const char*, const char*, void*), void*);
   auto entry = desktop_entry<run>("api32_desktop_run_open_files");
-  if (!entry) {
-    fail(api32_last_error());
-    return 2;
-  }
+  if (!entry) return 2;
   int rc = entry(
       title.c_str(), filter.c_str(),
       [](const char* path, const char* name, void*) { std::printf("%s\t%s\n", path, name); }, nullptr);
@@ -36,20 +61,14 @@ void print_line(const char* line, void*) {
 int tray(const std::string& icon, const std::string& tip, bool menu, int seconds) {
   using run = int (*)(const char*, const char*, int, int, void (*)(const char*, void*), void*);
   auto entry = desktop_entry<run>("api32_desktop_run_tray");
-  if (!entry) {
-    fail(api32_last_error());
-    return 2;
-  }
+  if (!entry) return 2;
   return entry(windows_path(icon).c_str(), tip.c_str(), menu ? 1 : 0, seconds, print_line, nullptr);
 }
 
 int browse(const std::string& url, const std::string& game, const std::string& addon_url) {
   using run = int (*)(const char*, const char*, const char*, void (*)(const char*, void*), void*);
   auto entry = desktop_entry<run>("api32_desktop_run_browse");
-  if (!entry) {
-    fail(api32_last_error());
-    return 2;
-  }
+  if (!entry) return 2;
   return entry(url.c_str(), game.c_str(), addon_url.c_str(), print_line, nullptr);
 }
 

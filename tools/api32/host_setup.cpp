@@ -14,13 +14,14 @@
 namespace fs = std::filesystem;
 
 namespace api32::tool {
-namespace {
 
 fs::path program_folder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   return ec ? fs::current_path() : exe.parent_path();
 }
+
+namespace {
 
 // The application folder: in the build tree the build folder itself (its lib/rar.exe is the archiver); an
 // installed command uses $XDG_DATA_HOME/api32/ with lib/rar.exe linked to the installed archiver.

@@ -1,9 +1,13 @@
 // host_setup.hpp - the reference host's services and the command line's path handling.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace api32::tool {
+
+/// The folder that holds this program.
+std::filesystem::path program_folder();
 
 /// Installs the host services: gziplib, app_path (a writable folder holding lib\rar.exe), stderr message
 /// boxes. Returns false with a message when no archiver can be found for app_path.

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "api32/desktop/open_files_command.hpp"
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
 #include "api32/desktop_win32/desktop_dialog.hpp"
 #include "api32/desktop_win32/window.hpp"
 #include "api32/win32/handles.hpp"
 #include "gui_driver.hpp"
 #include "support/test_support.hpp"
+#include "tools/api32/desktop/open_files_command.hpp"
 
 using api32::testing::chooser_driver;
 using api32::testing::recorded_boxes;

@@ -1,5 +1,5 @@
 // open_files_command.cpp - the `open-files` command of the reference host, in the desktop module.
-#include "api32/desktop/open_files_command.hpp"
+#include "tools/api32/desktop/open_files_command.hpp"
 
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
 #include "api32/desktop_win32/gtk_presenter.hpp"

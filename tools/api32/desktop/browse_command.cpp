@@ -1,5 +1,5 @@
 // browse_command.cpp - the `browse` command of the reference host, in the desktop module.
-#include "api32/desktop/browse_command.hpp"
+#include "tools/api32/desktop/browse_command.hpp"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -7,10 +7,10 @@
 
 #include <cstdio>
 
-#include "api32/desktop/command_boxes.hpp"
 #include "api32/desktop/w_download_addon.hpp"
 #include "api32/desktop_win32/gtk_session.hpp"
 #include "api32/host/host_services.hpp"
+#include "tools/api32/desktop/command_boxes.hpp"
 
 namespace api32::desktop {
 namespace {

@@ -1,5 +1,5 @@
 // tray_command.cpp - the `tray` command of the reference host, in the desktop module.
-#include "api32/desktop/tray_command.hpp"
+#include "tools/api32/desktop/tray_command.hpp"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -7,9 +7,9 @@
 
 #include <cstdio>
 
-#include "api32/desktop/command_boxes.hpp"
 #include "api32/desktop/uo_nv_trayicon.hpp"
 #include "api32/desktop_win32/desktop_tray.hpp"
+#include "tools/api32/desktop/command_boxes.hpp"
 
 namespace api32::desktop {
 namespace {
