@@ -65,7 +65,10 @@ bool uo_nv_ziplib::of_cuextractfile(std::uint32_t aul_unzfile, const std::string
   return extract_current_entry(aul_unzfile, as_filepath, as_directory);
 }
 
+// On every failure the buffer is emptied or holds the bytes read, never what the caller had in it before (a
+// caller that goes on with the buffer would otherwise take an earlier entry's data for this one's).
 bool uo_nv_ziplib::of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data) {
+  ablob_data.clear();
   if (unzlocatefile(aul_unzfile, as_filename, 2) < 0) {
     messagebox("Ziplib Error in of_extractfile", "Unable to locate file within archive!", msg_icon::stop);
     return false;
