@@ -21,6 +21,7 @@ void run_clicked(trayicon_menu::menu_item& item) {
 
 trayicon_menu::trayicon_menu() {
   m_test.text = "Test";
+  m_test.menu = this;
   if (!desktop::gtk_ready()) return;
   menu_ = gtk_menu_new();
   g_object_ref_sink(menu_);  // ours until the destructor

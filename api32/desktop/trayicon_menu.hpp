@@ -26,6 +26,7 @@ public:
     bool visible = true;
     GtkWidget* widget = nullptr;
     std::function<void()> clicked;
+    trayicon_menu* menu = nullptr;  ///< the menu the item belongs to
   };
 
   /// Builds the menu with its item m_test, "Test". Without a display the menu has its items and no widgets.

@@ -190,6 +190,13 @@ tray_menu_source* tray_icon_menu(std::uint16_t window_low16, std::uint32_t uid) 
   return found == icon_menus().end() ? nullptr : found->second;
 }
 
+std::vector<std::pair<std::uint16_t, std::uint32_t>> tray_icons_naming(const tray_menu_source* menu) {
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> icons;
+  for (const auto& [key, named] : icon_menus())
+    if (named == menu) icons.push_back(key);
+  return icons;
+}
+
 bool tray_menu_shown_by_panel(const tray_menu_source* menu) {
   const source_state* state = menu ? state_of(menu) : nullptr;
   return state && state->panel_opened_us >= 0 &&
