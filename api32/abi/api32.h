@@ -124,7 +124,13 @@ typedef struct api32_vtable_info {
   void* (*create)(void);
   /* Runs the destructor and frees the object. */
   void (*destroy)(void* object);
-  /* Runs an event: "constructor", "destructor", or a window's "open" with its opening text in arg (may be NULL). */
+  /* Runs an event: "constructor", "destructor", a window's "open" with its opening text in arg (may be NULL),
+   * a menu item's "clicked". One rule for "constructor" in every class: the object starts over in place as its
+   * constructor leaves a new object (instance variables as at creation; what the object held released as its
+   * destructor releases it, so a tray icon shown stays shown, as on destroy; what it makes made anew, so the
+   * tray's imenu and its m_test read before are no longer valid objects); the pointer the host holds stays
+   * valid, a window keeps its handle and is closed with its first title, a menu stays the menu of the icons
+   * that show it. "destructor" does nothing by itself: destroy runs the destructor. */
   api32_result* (*trigger)(void* object, const char* event, const api32_value* arg);
   /* Calls function function_index (0-based, in the order of functions) with arg_count arguments. */
   api32_result* (*invoke)(void* object, int32_t function_index, const api32_value* args, int32_t arg_count);

@@ -127,8 +127,11 @@ class_binding<api32::trayicon_menu::menu_item>& menu_item_binding() {
       }
       return finish(new_box());
     });
-    // An item starts over with its menu: "constructor" of the item changes nothing on its own.
-    b->event("constructor", [](item&, const api32_value*) { return finish(new_box()); });
+    // Starts over as its menu built it; the host's pointer stays valid.
+    b->event("constructor", [](item& i, const api32_value*) {
+      if (i.menu) i.menu->reset_item(i);
+      return finish(new_box());
+    });
     b->event("destructor", [](item&, const api32_value*) { return finish(new_box()); });
     return b;
   }();

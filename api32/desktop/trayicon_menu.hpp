@@ -49,6 +49,8 @@ public:
   void popdown();
   /// Shows changes of the items' text, enabled or visible in the popup and on panels.
   void refresh();
+  /// Puts an item of this menu back as the menu built it (text, enabled, shown, no clicked event).
+  void reset_item(menu_item& item);
 
   // ---- the menu as panels show it (ids: m_test is 1)
   std::vector<win32::tray_menu_entry> tray_menu_entries() const override;

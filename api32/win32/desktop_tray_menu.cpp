@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* menu_interface = "com.canonical.dbusmenu";
 constexpr std::int64_t panel_menu_window_us = 2'000'000;  // how long a panel's opening answers the host's popup
+// The calls one opening makes (AboutToShow, then the "opened" event) come within this time of each other.
+constexpr std::int64_t one_opening_us = 300'000;
 
 constexpr const char* introspection_xml = R"xml(<node>
   <interface name="com.canonical.dbusmenu">
@@ -397,7 +399,7 @@ void tray_menu_export::about_to_show(std::int32_t id) {
   source_state* state = state_of(menu());
   if (!state) return;
   const std::int64_t now = g_get_monotonic_time();
-  if (state->panel_opened_us >= 0 && now - state->panel_opened_us <= panel_menu_window_us) return;
+  if (state->panel_opened_us >= 0 && now - state->panel_opened_us <= one_opening_us) return;
   state->panel_opened_us = now;
   if (opened_) opened_();
 }
