@@ -46,7 +46,10 @@ API32_EXPORT void api32_host_set_tr2(api32_text_function function, void* user) {
     g.tr2 = [](const std::string& s) { return s; };
     return;
   }
-  g.tr2 = [function, user](const std::string& text) { return translate(function, user, text); };
+  try {  // nothing may unwind into a C caller
+    g.tr2 = [function, user](const std::string& text) { return translate(function, user, text); };
+  } catch (...) {
+  }
 }
 
 API32_EXPORT void api32_host_set_download_callback(api32_download_callback callback, void* user) {
@@ -55,9 +58,12 @@ API32_EXPORT void api32_host_set_download_callback(api32_download_callback callb
     g.download_progress = nullptr;
     return;
   }
-  g.download_progress = [callback, user](const api32::host::download_event& e) {
-    callback(kind_number(e.what), e.url.c_str(), e.file.c_str(), e.received, e.expected, e.error.c_str(), user);
-  };
+  try {
+    g.download_progress = [callback, user](const api32::host::download_event& e) {
+      callback(kind_number(e.what), e.url.c_str(), e.file.c_str(), e.received, e.expected, e.error.c_str(), user);
+    };
+  } catch (...) {
+  }
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -153,13 +154,18 @@ API32_EXPORT void* api32_desktop_window_create(const char* title) {
     api32::abi::set_last_error("no display: windows need GTK and a display (DISPLAY or WAYLAND_DISPLAY)");
     return nullptr;
   }
-  auto* w = new host_window(title ? title : "");
-  {
-    std::lock_guard lock(api32::abi::host_window_mutex);
-    api32::abi::host_windows().insert(w);
+  try {  // nothing may unwind into a C caller
+    auto w = std::make_unique<host_window>(title ? title : "");
+    {
+      std::lock_guard lock(api32::abi::host_window_mutex);
+      api32::abi::host_windows().insert(w.get());
+    }
+    api32::abi::keep_abi_window(w.get());
+    return w.release();
+  } catch (...) {
+    api32::abi::set_last_error("the window cannot be made");
+    return nullptr;
   }
-  api32::abi::keep_abi_window(w);
-  return w;
 }
 
 API32_EXPORT void api32_desktop_window_destroy(void* window) {
@@ -240,7 +246,11 @@ API32_EXPORT int32_t api32_desktop_set_event_callback(void* object, const char* 
     i->clicked = nullptr;
     return API32_OK;
   }
-  i->clicked = [callback, user, object] { callback(object, "clicked", user); };
+  try {
+    i->clicked = [callback, user, object] { callback(object, "clicked", user); };
+  } catch (...) {
+    return API32_E_FAILED;
+  }
   return API32_OK;
 }
 

@@ -62,7 +62,8 @@ void add_folder(const std::string& native, const std::string& relative, const st
   for (const auto& [name, is_dir] : entries) {
     if (is_dir) {
       if (win32::wildcard_match(mask, name)) lb_dirfile.additem(relative + name + "\\");
-      if (recursive) add_folder(native + "/" + name, relative + name + "\\", mask, recursive, lb_file, lb_dirfile, count);
+      if (recursive)
+        add_folder(native + "/" + name, relative + name + "\\", mask, recursive, lb_file, lb_dirfile, count);
     } else if (win32::wildcard_match(mask, name)) {
       lb_file.additem(relative + name);
       ++count;

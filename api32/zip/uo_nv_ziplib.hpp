@@ -165,8 +165,15 @@ private:
   struct entry_text;  // the working values of one listed entry (ziplib_listing.cpp)
   void describe_current_entry(std::uint32_t aul_unzfile, entry_text& entry);
   std::string file_type_of(const std::string& as_filename);
-  bool extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filepath,
-                             const std::string& as_directory);
+  /// Extracts the current entry through the confined writer: the part of `as_filepath` that repeats the
+  /// entry's name `as_filename` is walked below the rest (else only the file name below its folder).
+  bool extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath);
+  /// The whole-archive extraction in progress (ziplib_extraction_walk.hpp); null outside one.
+  struct extraction_walk;
+  extraction_walk* extraction_walk_ = nullptr;
+  /// Before a whole-archive extraction: the declared total of what it would write checked against the
+  /// host's limit and the free space below the base (the walk refuses every entry when it does not fit).
+  void check_extraction_budget(std::uint32_t aul_unzfile);
   /// File types found so far in the listing walk in progress (extension -> type); null outside a walk.
   std::unordered_map<std::string, std::string>* listing_file_types_ = nullptr;
 
