@@ -52,6 +52,10 @@ lib.api32_local_read.argtypes = [C.c_uint32, C.c_size_t, C.c_void_p, C.c_size_t]
 lib.api32_last_error.restype = C.c_char_p
 
 
+# The programs this host starts run without the sanitizer runtimes a sanitizer build preloads into Python.
+TOOL_ENV = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "ASAN_OPTIONS")}
+
+
 def pump_until(condition, limit=15.0):
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:
@@ -64,7 +68,7 @@ def pump_until(condition, limit=15.0):
 def gdbus(*args):
     """Runs a gdbus call while the library's main loop keeps running (the item answers from it)."""
     p = subprocess.Popen(["gdbus", "call", "--session", *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                         text=True)
+                         text=True, env=TOOL_ENV)
     pump_until(lambda: p.poll() is not None, 15)
     if p.poll() is None:
         p.kill()
@@ -127,10 +131,11 @@ def main():
         print("SKIPPED: status-notifier-watcher or gdbus is not installed")
         sys.exit(SKIP)
     work = tempfile.mkdtemp(prefix="api32-pytray-")
-    watcher = subprocess.Popen(["status-notifier-watcher"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    watcher = subprocess.Popen(["status-notifier-watcher"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env=TOOL_ENV)
     try:
         if subprocess.run(["gdbus", "wait", "--session", "--timeout", "15", "org.kde.StatusNotifierWatcher"],
-                          timeout=30).returncode != 0:
+                          timeout=30, env=TOOL_ENV).returncode != 0:
             print("SKIPPED: the watcher did not take its name")
             sys.exit(SKIP)
         memory_blocks()
