@@ -24,6 +24,7 @@ const class_entry classes[] = {
     {"trayicon_menu", getVtableInfo_trayicon_menu},
     {"w_download_addon", getVtableInfo_w_download_addon},
     {"uo_nv_devil", getVtableInfo_uo_nv_devil},
+    {"menu_item", getVtableInfo_menu_item},  // trayicon_menu's items, reached through the menu
 };
 
 }  // namespace
@@ -46,7 +47,10 @@ const api32::table_layout* layout_by_name(const std::string& name) {
 extern "C" API32_EXPORT const api32_vtable_info* api32_find_class(const char* name) {
   if (!name) return nullptr;
   for (const auto& c : api32::abi::classes)
-    if (std::strcmp(c.name, name) == 0) return c.get();
-  api32::abi::set_last_error(std::string("no class named ") + name);
+    if (std::strcmp(c.name, name) == 0) return c.get();  // each entry point guards itself
+  try {
+    api32::abi::set_last_error(std::string("no class named ") + name);
+  } catch (...) {
+  }
   return nullptr;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "api32/host/extraction_report.hpp"
+
 namespace api32 {
 class uo_nv_ziplib;
 }
@@ -81,6 +83,11 @@ struct services {
   /// Receives the download window's reports (started, progress at most every 100 ms, finished or failed);
   /// empty = nobody listens.
   std::function<void(const download_event&)> download_progress;
+  /// Bytes one whole-archive extraction may write in all (its entries' declared sizes are checked before
+  /// anything is written, and what is written is counted); 0 = no limit.
+  std::uint64_t extraction_limit = 0;
+  /// Receives every entry a whole-archive extraction did not write, with the reason; empty = nobody listens.
+  std::function<void(const skipped_entry&)> entry_not_extracted;
 };
 
 /// The process's host services.

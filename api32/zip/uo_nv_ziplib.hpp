@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -97,6 +98,12 @@ public:
   bool of_cuextractfile(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath,
                         const std::string& as_directory);
   std::int16_t of_setlastwritedatetime(const std::string& as_filename, os_filedatetime& astr_filetime);
+  /// Not one of the class's functions: hands the data of the entry `as_filename` to `sink` in blocks of at
+  /// most 8192 bytes, for a host that cannot hold a large entry in memory. True only when every byte was
+  /// delivered and the CRC matched; false when the entry is missing or cannot be opened or read, or when
+  /// `sink` returns false (the copy stops there). What went wrong: zipentry::current_entry_problem.
+  bool stream_entry(std::uint32_t aul_unzfile, const std::string& as_filename,
+                    const std::function<bool(const std::uint8_t*, std::size_t)>& sink);
 
   // ---- writer
   // Entry names never climb out: a drive or a leading separator is dropped, and a name with a "." or ".."
@@ -165,8 +172,15 @@ private:
   struct entry_text;  // the working values of one listed entry (ziplib_listing.cpp)
   void describe_current_entry(std::uint32_t aul_unzfile, entry_text& entry);
   std::string file_type_of(const std::string& as_filename);
-  bool extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filepath,
-                             const std::string& as_directory);
+  /// Extracts the current entry through the confined writer: the part of `as_filepath` that repeats the
+  /// entry's name `as_filename` is walked below the rest (else only the file name below its folder).
+  bool extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath);
+  /// The whole-archive extraction in progress (ziplib_extraction_walk.hpp); null outside one.
+  struct extraction_walk;
+  extraction_walk* extraction_walk_ = nullptr;
+  /// Before a whole-archive extraction: the declared total of what it would write checked against the
+  /// host's limit and the free space below the base (the walk refuses every entry when it does not fit).
+  void check_extraction_budget(std::uint32_t aul_unzfile);
   /// File types found so far in the listing walk in progress (extension -> type); null outside a walk.
   std::unordered_map<std::string, std::string>* listing_file_types_ = nullptr;
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace api32::zipentry {
 
@@ -30,5 +32,15 @@ const char* describe(entry_problem problem);
 /// that opening it makes (encryption, method, local header, overlap) are run without opening it. Moving to
 /// another entry forgets what was found.
 entry_problem current_entry_problem(std::uint32_t unzfile);
+
+/// The current entry's declared uncompressed size (64-bit, Zip64 values included), for budgets; nullopt when
+/// there is no current entry.
+std::optional<std::uint64_t> current_entry_size(std::uint32_t unzfile);
+
+/// Why the last extraction of an entry of `unzfile` to a file failed: the entry's problem or what the
+/// confined writer refused ("a symbolic link is in the way (Addon)"); empty after a success.
+std::string extraction_failure(std::uint32_t unzfile);
+/// Notes the reason of a failed extraction (empty: it succeeded) for extraction_failure.
+void note_extraction_failure(std::uint32_t unzfile, std::string reason);
 
 }  // namespace api32::zipentry

@@ -1,71 +1,157 @@
-// ziplib_extraction.cpp - entry extraction: to a file by name or the current entry (missing folders created,
-// data copied in blocks of 8192 bytes), or into memory.
-#include "api32/host/files.hpp"
+// ziplib_extraction.cpp - entry extraction: to a file by name or the current entry (through the confined
+// writer, missing folders created, data copied in blocks of 8192 bytes), or into memory.
+#include <cstring>
+
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
+#include "api32/win32/files_confined.hpp"
+#include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
+#include "api32/zip/ziplib_entry_problem.hpp"
+#include "api32/zip/ziplib_extraction_walk.hpp"
 
 namespace api32 {
 namespace {
 
 constexpr std::uint32_t block_size = 8192;
 
-// Creates the missing folders of `directory` (which ends with a backslash) from the left, level by level;
-// failures show up later, when the file cannot be opened.
-void create_folders(const std::string& directory) {
-  if (files::directory_exists(directory)) return;
-  for (std::size_t slash = directory.find('\\'); slash != std::string::npos; slash = directory.find('\\', slash + 1)) {
-    std::string level = directory.substr(0, slash + 1);
-    if (!files::directory_exists(level)) files::create_directory(level);
+struct name_part {
+  std::size_t start;
+  std::string_view text;
+};
+
+// The non-empty components of a name, either separator, with their positions.
+std::vector<name_part> parts_of(std::string_view name) {
+  std::vector<name_part> parts;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = name.size();
+    if (end > start && name.substr(start, end - start) != ".")
+      parts.push_back({start, name.substr(start, end - start)});
+    start = end + 1;
   }
+  return parts;
 }
 
 }  // namespace
 
+confined_target split_target(const std::string& filepath, const std::string& entry_name) {
+  confined_target target;
+  if (filepath.empty() || filepath.back() == '\\' || filepath.back() == '/') {
+    target.refusal = "the target names a folder, not a file";
+    return target;
+  }
+  const auto path = parts_of(filepath);
+  const auto entry = parts_of(entry_name);
+  bool repeats_entry = !entry.empty() && entry.size() <= path.size();
+  for (std::size_t i = 0; repeats_entry && i < entry.size(); ++i) {
+    const auto& p = path[path.size() - entry.size() + i].text;
+    repeats_entry = text::lower(std::string(p)) == text::lower(std::string(entry[i].text));
+  }
+  const std::size_t walked = repeats_entry ? entry.size() : 1;
+  std::string below;
+  for (std::size_t i = path.size() - walked; i < path.size(); ++i) {
+    target.components.emplace_back(path[i].text);
+    below += (below.empty() ? "" : "/") + target.components.back();
+  }
+  if (!win32::confined_components(below)) {
+    target.refusal = "unsafe name (absolute, with a drive or \"..\")";
+    return target;
+  }
+  target.base = filepath.substr(0, path[path.size() - walked].start);
+  return target;
+}
+
+std::unique_ptr<win32::confined_folder> open_extraction_base(const std::string& base, std::string& error) {
+  std::optional<std::string> native = base.empty() ? std::optional<std::string>(".") : win32::to_native_path(base);
+  if (!native) {
+    error = "the folder " + base + " cannot be reached";
+    return nullptr;
+  }
+  int code = 0;
+  auto folder = win32::confined_folder::open(*native, true, code);
+  if (!folder) error = "the folder " + base + " cannot be made or opened: " + std::strerror(code);
+  return folder;
+}
+
+win32::confined_folder* uo_nv_ziplib::extraction_walk::confined() {
+  if (!folder && folder_error.empty()) folder = open_extraction_base(base, folder_error);
+  return folder.get();
+}
+
 // Copies the current entry into `as_filepath`: true only when the whole entry was read and its CRC matched.
-// The data goes to a temporary file beside the target that replaces the target only then, so a failure never
-// leaves a partial file, nor a half-overwritten old one.
-bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filepath,
-                                         const std::string& as_directory) {
-  if (unzopencurrentfile(aul_unzfile) != unz_ok) return false;  // also encrypted and undecodable entries
-  create_folders(as_directory);
-  std::int32_t file = files::file_open_replacement(as_filepath);
-  if (file < 0) {
-    unzclosecurrentfile(aul_unzfile);
+// The data goes to a temporary in the target's folder that replaces the target only then, so a failure never
+// leaves a partial file, nor a half-overwritten old one; why it failed is kept for extraction_failure.
+bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::string& as_filename,
+                                         const std::string& as_filepath) {
+  auto refuse = [&](std::string reason) {
+    zipentry::note_extraction_failure(aul_unzfile, std::move(reason));
     return false;
+  };
+  auto entry_problem = [&] {
+    auto problem = zipentry::current_entry_problem(aul_unzfile);
+    return refuse(problem == zipentry::entry_problem::none ? "the data cannot be read whole"
+                                                           : zipentry::describe(problem));
+  };
+  zipentry::note_extraction_failure(aul_unzfile, "");
+  confined_target target = split_target(as_filepath, as_filename);
+  if (!target.refusal.empty()) return refuse(target.refusal);
+
+  std::unique_ptr<win32::confined_folder> own_folder;
+  win32::confined_folder* folder = nullptr;
+  std::string folder_error;
+  if (extraction_walk_ && extraction_walk_->base == target.base) {
+    folder = extraction_walk_->confined();
+    folder_error = extraction_walk_->folder_error;
+  } else {
+    own_folder = open_extraction_base(target.base, folder_error);
+    folder = own_folder.get();
+  }
+  if (unzopencurrentfile(aul_unzfile) != unz_ok) return entry_problem();  // also encrypted and undecodable
+  std::unique_ptr<win32::confined_file> file;
+  win32::confined_outcome outcome;
+  if (!folder) {
+    unzclosecurrentfile(aul_unzfile);
+    return refuse(folder_error);
+  }
+  if (!(outcome = folder->create_file(target.components, win32::existing_target::replace_if_free, 0666, file))) {
+    unzclosecurrentfile(aul_unzfile);
+    return refuse(win32::describe(outcome));
   }
   blob block(block_size);
-  bool written = true;
   std::int16_t rc = unzreadcurrentfile(aul_unzfile, block, block_size);
-  while (rc >= 1) {
-    if (files::file_write(file, block.data(), static_cast<std::size_t>(rc)) != rc) {
-      written = false;
-      break;
-    }
+  while (rc >= 1 && (outcome = file->write(block.data(), static_cast<std::size_t>(rc))))
     rc = unzreadcurrentfile(aul_unzfile, block, block_size);
+  if (!outcome) {
+    unzclosecurrentfile(aul_unzfile);
+    return refuse(win32::describe(outcome));  // the temporary goes with the file
   }
   // a read error, data that ended before the declared size, or a CRC mismatch (reported at close)
-  bool complete = written && rc == 0 && unzeof(aul_unzfile) == 1;
+  bool complete = rc == 0 && unzeof(aul_unzfile) == 1;
   if (unzclosecurrentfile(aul_unzfile) != unz_ok) complete = false;
-  if (!complete) {
-    files::file_close(file);  // discards the temporary file
-    return false;
-  }
-  return files::file_commit(file) == 1;
+  if (!complete) return entry_problem();
+  if (!(outcome = file->commit())) return refuse(win32::describe(outcome));
+  return true;
 }
 
 bool uo_nv_ziplib::of_extractfile(std::uint32_t aul_unzfile, const std::string& as_filename,
-                                  const std::string& as_filepath, const std::string& as_directory) {
+                                  const std::string& as_filepath, const std::string& /*as_directory*/) {
   if (unzlocatefile(aul_unzfile, as_filename, 2) < 0) return false;
-  return extract_current_entry(aul_unzfile, as_filepath, as_directory);
+  return extract_current_entry(aul_unzfile, as_filename, as_filepath);
 }
 
-bool uo_nv_ziplib::of_cuextractfile(std::uint32_t aul_unzfile, const std::string& /*as_filename*/,
-                                    const std::string& as_filepath, const std::string& as_directory) {
-  return extract_current_entry(aul_unzfile, as_filepath, as_directory);
+// The name is the caller's word for the current entry: it tells which part of the target came from the
+// archive, so that part is walked by the confined writer.
+bool uo_nv_ziplib::of_cuextractfile(std::uint32_t aul_unzfile, const std::string& as_filename,
+                                    const std::string& as_filepath, const std::string& /*as_directory*/) {
+  return extract_current_entry(aul_unzfile, as_filename, as_filepath);
 }
 
+// On every failure the buffer is emptied or holds the bytes read, never what the caller had in it before (a
+// caller that goes on with the buffer would otherwise take an earlier entry's data for this one's).
 bool uo_nv_ziplib::of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data) {
+  ablob_data.clear();
   if (unzlocatefile(aul_unzfile, as_filename, 2) < 0) {
     messagebox("Ziplib Error in of_extractfile", "Unable to locate file within archive!", msg_icon::stop);
     return false;

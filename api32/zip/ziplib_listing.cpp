@@ -4,11 +4,14 @@
 #include <cctype>
 #include <unordered_map>
 
+#include "api32/host/extraction_report.hpp"
 #include "api32/host/host_services.hpp"
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/registry.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
+#include "api32/zip/ziplib_entry_problem.hpp"
+#include "api32/zip/ziplib_extraction_walk.hpp"
 
 namespace api32 {
 
@@ -87,6 +90,16 @@ struct file_type_scope {
   ~file_type_scope() { slot = nullptr; }
   file_type_scope(const file_type_scope&) = delete;
   file_type_scope& operator=(const file_type_scope&) = delete;
+};
+
+// Makes a whole-archive extraction the one in progress, and forgets it however the walk ends.
+template <class Walk>
+struct walk_scope {
+  Walk*& slot;
+  walk_scope(Walk*& where, Walk* walk) : slot(where) { slot = walk; }
+  ~walk_scope() { slot = nullptr; }
+  walk_scope(const walk_scope&) = delete;
+  walk_scope& operator=(const walk_scope&) = delete;
 };
 
 std::string build_row(const std::string& filename, const std::string& filetype, const std::string& when,
@@ -201,8 +214,19 @@ std::string uo_nv_ziplib::of_cuunzgetcurrentfileinfo(std::uint32_t aul_unzfile, 
 
   std::string row = build_row(entry.ls_filename, entry.ls_filetype, entry.ls_datetime, entry.lstr_info,
                               entry.ldec_ratio, entry.ls_attrib, ls_filepath, ls_fullname);
-  if (ab_extract && stays_below_base(ls_fullname)) {
-    of_cuextractfile(aul_unzfile, ls_fullname, as_basedir + ls_filepath + entry.ls_filename, as_basedir + ls_filepath);
+  if (ab_extract) {
+    // every entry not written is reported to the host, with the reason
+    std::string skipped;
+    if (!stays_below_base(ls_fullname))
+      skipped = "unsafe name (absolute, with a drive or \"..\"), not extracted";
+    else if (extraction_walk_ && !extraction_walk_->refusal.empty())
+      skipped = extraction_walk_->refusal;
+    else if (!of_cuextractfile(aul_unzfile, ls_fullname, as_basedir + ls_filepath + entry.ls_filename,
+                               as_basedir + ls_filepath))
+      skipped = zipentry::extraction_failure(aul_unzfile);
+    if (!skipped.empty())
+      host::report_entry_not_extracted(extraction_walk_ ? extraction_walk_->archive : std::string(), entry.ls_fullname,
+                                       skipped);
   }
   return row;
 }
@@ -233,6 +257,9 @@ std::string uo_nv_ziplib::of_cudwdirectory(const std::string& as_filename, datas
     return "";
   }
   file_type_scope file_types(listing_file_types_);
+  extraction_walk walk{as_filename, as_basedir, {}, {}, {}};
+  walk_scope walking(extraction_walk_, ab_extract ? &walk : nullptr);
+  if (ab_extract) check_extraction_budget(lul_unzfile);
   std::string listing;
   for (std::int16_t li_rc = of_unzgotofirstfile(lul_unzfile); li_rc == 0; li_rc = of_unzgotonextfile(lul_unzfile)) {
     std::string ls_rowdata = of_cuunzgetcurrentfileinfo(lul_unzfile, ads, as_basedir, ab_extract);

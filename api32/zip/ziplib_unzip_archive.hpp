@@ -199,6 +199,7 @@ struct unzip_archive {
   std::vector<std::uint8_t> scratch;            ///< extra fields while records are read
   std::vector<std::uint8_t> input;              ///< compressed data of the open entry
   std::string decoded_name;                     ///< names while the walk compares them
+  std::string extraction_failure;               ///< why the last extraction to a file failed; empty after success
 
   /// Makes the record at `position` current (with the number `index`): its code.
   int go_to(std::uint64_t position, std::uint64_t index);

@@ -108,4 +108,20 @@ entry_problem current_entry_problem(std::uint32_t unzfile) {
   return archive->check_current(data_start);
 }
 
+std::optional<std::uint64_t> current_entry_size(std::uint32_t unzfile) {
+  auto archive = win32::handles().get<unzipbinding::unzip_archive>(unzfile, win32::handle_kind::unzip);
+  if (!archive || !archive->current_ok) return std::nullopt;
+  return archive->current.uncompressed_size;
+}
+
+std::string extraction_failure(std::uint32_t unzfile) {
+  auto archive = win32::handles().get<unzipbinding::unzip_archive>(unzfile, win32::handle_kind::unzip);
+  return archive ? archive->extraction_failure : std::string("not an archive open for reading");
+}
+
+void note_extraction_failure(std::uint32_t unzfile, std::string reason) {
+  if (auto archive = win32::handles().get<unzipbinding::unzip_archive>(unzfile, win32::handle_kind::unzip))
+    archive->extraction_failure = std::move(reason);
+}
+
 }  // namespace api32::zipentry

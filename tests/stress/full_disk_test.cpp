@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 
+#include "api32/host/host_services.hpp"
 #include "api32/runtime/datastore.hpp"
 #include "api32/runtime/registry.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
@@ -79,13 +81,23 @@ TEST_F(ZipFullDisk, FailedExtractionKeepsTheFileItWouldHaveReplaced) {
   EXPECT_EQ(names_in(fs->path()), std::vector<std::string>{"big.bin"});
 }
 
-TEST_F(ZipFullDisk, ExtractingListingListsEveryEntryAndWritesWhatFits) {
+// The declared sizes are added up before anything is written: an archive that cannot fit is refused whole,
+// every entry reported, rather than found out by a full disk half-way.
+TEST_F(ZipFullDisk, ExtractingListingThatCannotFitWritesNothingAndReportsEveryEntry) {
+  std::map<std::string, std::string> reported;
+  api32::host::globals().entry_not_extracted = [&](const api32::host::skipped_entry& e) {
+    reported[e.entry] = e.reason;
+  };
   api32::datastore table(api32::d_zipfiles());
   std::string listing = zl.of_cudwdirectory(dir.windows("full.zip"), table, dir.windows("fs") + "\\", true);
+  api32::host::globals().entry_not_extracted = nullptr;
   EXPECT_EQ(table.rowcount(), 3);
   EXPECT_NE(listing.find("big.bin"), std::string::npos);
-  EXPECT_EQ(names_in(fs->path()), (std::vector<std::string>{"after.txt", "small.txt"}));
-  EXPECT_EQ(read_file(fs->path() + "/after.txt"), "after");
+  EXPECT_EQ(names_in(fs->path()), std::vector<std::string>{});
+  EXPECT_EQ(fs->free_bytes(), free_at_start);
+  ASSERT_EQ(reported.size(), 3u);
+  for (const auto& [entry, reason] : reported)
+    EXPECT_EQ(reason.substr(0, 58), "not enough space: the archive would write 1048641 bytes, t") << entry;
 }
 
 // The archiver: files of 4096 bytes into room for two; the rest fail as write errors and leave nothing.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,8 +31,7 @@ temp_dir::~temp_dir() {
   // make read-only files and folders removable first
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
        !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ec);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
 }
@@ -84,8 +84,7 @@ std::string build_dir() {
   return dir && *dir ? dir : API32_TEST_BUILD_DIR;
 }
 
-recorded_boxes::recorded_boxes()
-    : recorder_(std::make_shared<recording_presenter>()), guard_(recorder_) {}
+recorded_boxes::recorded_boxes() : recorder_(std::make_shared<recording_presenter>()), guard_(recorder_) {}
 
 int open_descriptor_count() {
   int count = 0;
@@ -95,6 +94,19 @@ int open_descriptor_count() {
     ::closedir(dir);
   }
   return count - 1;  // the descriptor of the listing itself
+}
+
+std::vector<std::string> tree(const std::string& root) {
+  std::vector<std::string> paths;
+  std::error_code error;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    std::string path = it->path().lexically_relative(root).generic_string();
+    if (it->is_symlink()) path += " -> " + std::filesystem::read_symlink(it->path()).string();
+    paths.push_back(std::move(path));
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 }  // namespace api32::testing

@@ -52,6 +52,10 @@ private:
   scoped_message_presenter guard_;
 };
 
+/// Every path below `root` (relative, "/"-separated, sorted; links shown as "name -> target" and not
+/// followed), for checking what an operation left on disk.
+std::vector<std::string> tree(const std::string& root);
+
 /// Number of open descriptors of this process.
 int open_descriptor_count();
 

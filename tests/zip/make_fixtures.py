@@ -312,6 +312,22 @@ def overlaps(out):
                                           "local_offset": 30 + len(b"outer.txt")}, alone])
 
 
+def confinement(out):
+    """Names that meet links planted in the target, a large entry to swap a folder under, an overlap bomb."""
+    with zipfile.ZipFile(out / "planted-link.zip", "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("Addon/x.txt", "addon/y.txt", "ADDON/sub/z.txt", "ok.txt", "soft.txt", "hard.txt"):
+            z.writestr(name, "from the archive: " + name + "\n")
+    with zipfile.ZipFile(out / "swap-race.zip", "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("Addon/big.bin", bytes(range(256)) * 4096)
+        z.writestr("Addon/later.txt", "after the big one\n")
+        z.writestr("top.txt", "top\n")
+    # twenty central records sharing one local entry of 1 MiB: 20 MiB written from a few KiB if obeyed
+    shared = {"name": b"bomb/00.bin", "data": bytes(1 << 20)}
+    raw_zip(out / "overlap-bomb.zip", [shared] + [
+        {"name": b"bomb/%02d.bin" % i, "data": bytes(1 << 20), "local_offset": 0} for i in range(1, 20)] +
+        [{"name": b"alone.txt", "data": b"this entry shares nothing\n"}])
+
+
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
@@ -322,6 +338,7 @@ def main():
     methods(out)
     directories(out)
     overlaps(out)
+    confinement(out)
 
 
 if __name__ == "__main__":

@@ -10,23 +10,6 @@
 
 namespace rartool {
 
-unique_fd::~unique_fd() { close(); }
-
-unique_fd& unique_fd::operator=(unique_fd&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.release();
-  }
-  return *this;
-}
-
-bool unique_fd::close() {
-  if (fd_ < 0) return true;
-  int rc = ::close(fd_);
-  fd_ = -1;
-  return rc == 0;
-}
-
 bool memory_input::read_at(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) const {
   if (offset > size_ || n > size_ - offset) return false;
   if (n > 0) std::memcpy(buffer, data_ + offset, n);
