@@ -312,7 +312,13 @@ struct record_fields;  // static const char* name(); template <class F> static v
                        // r.field); ... }
 
 template <class T>
-struct value_traits<T, std::void_t<decltype(record_fields<T>::name())>> : plain_storage<T> {
+concept has_record_fields = requires {
+  record_fields<T>::name();
+};
+
+template <class T>
+requires has_record_fields<T>
+struct value_traits<T> : plain_storage<T> {
   static constexpr int32_t type = API32_RECORD;
   static const char* type_name() { return record_fields<T>::name(); }
   static bool from(const api32_value& v, T& out, std::string& why) {
@@ -379,7 +385,13 @@ struct object_name<api32::datastore> {
 };
 
 template <class T>
-struct value_traits<T, std::void_t<decltype(object_name<T>::name())>> {
+concept has_object_name = requires {
+  object_name<T>::name();
+};
+
+template <class T>
+requires has_object_name<T>
+struct value_traits<T> {
   using storage = object_ref<T>;
   static constexpr int32_t type = API32_OBJECT;
   static const char* type_name() { return object_name<T>::name(); }
