@@ -15,9 +15,22 @@ libdir=$(dirname "$(find "$work/prefix" -name libapi32.so | head -n 1)")
 
 # pkg-config
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
-g++ -std=c++20 "$source/tests/install/consumer/consumer.cpp" -o "$work/consumer-pc" $(pkg-config --cflags --libs api32) \
+g++ "$source/tests/install/consumer/consumer.cpp" -o "$work/consumer-pc" $(pkg-config --cflags --libs api32) \
     -Wl,-rpath,"$libdir"
 "$work/consumer-pc" "$work/sample.zip" | grep -q "a.txt"
+
+# only the public headers are installed, and each compiles on its own with nothing but the installed folder
+# (the C header as C as well)
+includedir=$(pkg-config --variable=includedir api32)
+headers=$(cd "$includedir" && find api32 -name '*.hpp' -o -name '*.h' | sort)
+for header in $headers; do
+  echo "#include \"$header\"" | g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror -fsyntax-only -I"$includedir" -x c++ - ||
+    { echo "install: $header does not compile on its own" >&2; exit 1; }
+done
+echo '#include "api32/abi/api32.h"' | gcc -std=c99 -Wall -Wextra -Wpedantic -Werror -fsyntax-only -I"$includedir" -x c - ||
+  { echo "install: api32/abi/api32.h does not compile as C" >&2; exit 1; }
+test -n "$headers"
+test -z "$(find "$includedir/api32" -name '*internal*' -o -name '*binding*' -o -name 'ziplib_unzip_*')"
 
 # CMake package
 cmake -S "$source/tests/install/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
