@@ -176,7 +176,7 @@ int cat(const std::string& archive, const std::string& entry) {
   bool streaming = false;
   bool written = true;
   auto put = [&written](const std::uint8_t* data, std::size_t size) {
-    written = written && std::fwrite(data, 1, size, stdout) == size;
+    written = written && (size == 0 || std::fwrite(data, 1, size, stdout) == size);
     return written;
   };
   auto to_stdout = [&](const std::uint8_t* data, std::size_t size) {
