@@ -35,18 +35,8 @@ std::vector<name_part> parts_of(std::string_view name) {
   return parts;
 }
 
-// Where a file goes: the folder the caller chose (Windows form, reached by name) and the components below it
-// that came from the archive (walked by the confined writer).
-struct confined_target {
-  std::string base;
-  std::vector<std::string> components;
-  std::string refusal;  // not empty: nothing may be written, and this is why
-};
+}  // namespace
 
-// The target `filepath` split into the caller's folder and the archive's part: when the path ends with the
-// entry's name (compared without regard to case), that whole name is walked below the rest, so a link planted
-// at any of its folders is met by the writer; otherwise the file's name is walked below its folder. A path
-// built from a name that climbs ("..") is refused.
 confined_target split_target(const std::string& filepath, const std::string& entry_name) {
   confined_target target;
   if (filepath.empty() || filepath.back() == '\\' || filepath.back() == '/') {
@@ -73,8 +63,6 @@ confined_target split_target(const std::string& filepath, const std::string& ent
   target.base = filepath.substr(0, path[path.size() - walked].start);
   return target;
 }
-
-}  // namespace
 
 std::unique_ptr<win32::confined_folder> open_extraction_base(const std::string& base, std::string& error) {
   std::optional<std::string> native = base.empty() ? std::optional<std::string>(".") : win32::to_native_path(base);
@@ -172,7 +160,10 @@ bool uo_nv_ziplib::of_cuextractfile(std::uint32_t aul_unzfile, const std::string
   return extract_current_entry(aul_unzfile, as_filename, as_filepath);
 }
 
+// On every failure the buffer is emptied or holds the bytes read, never what the caller had in it before (a
+// caller that goes on with the buffer would otherwise take an earlier entry's data for this one's).
 bool uo_nv_ziplib::of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data) {
+  ablob_data.clear();
   if (unzlocatefile(aul_unzfile, as_filename, 2) < 0) {
     messagebox("Ziplib Error in of_extractfile", "Unable to locate file within archive!", msg_icon::stop);
     return false;

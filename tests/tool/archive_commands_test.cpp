@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -399,5 +401,55 @@ TEST_F(ApiCommand, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
     std::filesystem::remove_all(work / "to");
     std::filesystem::remove(work / "again.zip");
+  }
+}
+
+TEST_F(ApiCommand, RarArchivesListTheirFilesAsBsdtarDoes) {
+  const std::string fixtures = api32::testing::source_dir() + "/tests/fixtures/rar/";
+  for (const char* name : {"test_read_format_rar.rar", "test_read_format_rar5_multiple_files.rar",
+                           "test_read_format_rar5_stored_manyfiles.rar", "test_read_format_rar_unicode.rar",
+                           "test_read_format_rar5_unicode.rar"}) {
+    SCOPED_TRACE(name);
+    // bsdtar's regular files: "-rw-r--r--  0 0 0 size month day year name", hard links ("x link to y") left out
+    std::map<std::string, std::uint64_t> expected;
+    std::istringstream peer(api32::testing::run_output("bsdtar -tvf " + in_quotes(fixtures + name)));
+    for (std::string line; std::getline(peer, line);) {
+      if (line.empty() || line[0] != '-' || line.find(" link to ") != std::string::npos) continue;
+      std::istringstream fields(line);
+      std::string mode, links, uid, gid, month, day, year;
+      std::uint64_t size = 0;
+      fields >> mode >> links >> uid >> gid >> size >> month >> day >> year;
+      std::string file;
+      std::getline(fields >> std::ws, file);
+      expected[file] = size;
+    }
+    ASSERT_FALSE(expected.empty());
+
+    outcome listed = api32("list --json " + in_quotes(fixtures + name));
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::map<std::string, std::uint64_t> ours;
+    for (const auto& row : nlohmann::json::parse(listed.out)) {
+      std::string full = row["fullname"];
+      std::replace(full.begin(), full.end(), '\\', '/');
+      ours[full] = row["size"];
+      EXPECT_EQ(row["datetime"].get<std::string>().size(), 19u) << row.dump();  // yyyy-mm-dd hh:mm:ss
+      EXPECT_TRUE(row["compressed_size"].is_number()) << row.dump();
+    }
+    EXPECT_EQ(ours, expected);
+    // the plain listing has the same rows, one a line
+    outcome plain = api32("list " + in_quotes(fixtures + name));
+    EXPECT_EQ(static_cast<std::size_t>(std::count(plain.out.begin(), plain.out.end(), '\n')), expected.size());
+  }
+  // not a RAR archive at all, and one cut short: the command fails and says so
+  api32::testing::write_file(work / "noise.rar", std::string(4096, 'x'));
+  ASSERT_EQ(run("head -c 60 " + in_quotes(fixtures + "test_read_format_rar5_multiple_files.rar") + " >" +
+                in_quotes(work / "cut.rar")),
+            0);
+  for (const char* name : {"noise.rar", "cut.rar"}) {
+    SCOPED_TRACE(name);
+    outcome damaged = api32("list " + in_quotes(work / name));
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.err.find("api32: " + (work / name) + ": the archiver cannot list it"), std::string::npos)
+        << damaged.err;
   }
 }
