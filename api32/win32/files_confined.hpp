@@ -113,6 +113,9 @@ public:
                                std::unique_ptr<confined_file>& file);
   /// Opens an existing regular file below the base for reading; an invalid descriptor when there is none.
   unique_fd open_file(const std::vector<std::string>& components);
+  /// The last-write time (seconds since 1970, UTC) of an existing regular file below the base; nullopt when
+  /// there is none.
+  std::optional<std::int64_t> modified_time(const std::vector<std::string>& components);
   /// Moves a file of the base folder (a name the caller made, such as a partial download) to `name` in the
   /// base folder without replacing anything: `name`, else "stem (1).ext", "stem (2).ext", ... The name used,
   /// or nullopt with the outcome in `outcome`.
