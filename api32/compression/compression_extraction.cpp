@@ -3,6 +3,7 @@
 #include "api32/host/host_services.hpp"
 #include "api32/runtime/files.hpp"
 #include "api32/runtime/text.hpp"
+#include "api32/win32/files_confined.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
 namespace api32 {
@@ -12,6 +13,23 @@ namespace {
 std::int64_t last_backslash(const std::string& s) {
   std::size_t at = s.rfind('\\');
   return at == std::string::npos ? 0 : text::len(s.substr(0, at)) + 1;
+}
+
+// rar wrote the entry below `folder` under its own name; the caller wants it at `filepath`. Both ends are
+// reached through the confined writer: the copy is read without following a link planted in the folder and
+// written only below the target's folder, then the extracted file is removed by descriptor.
+bool move_out_of_extraction(const std::string& folder, const std::string& entry_name, const std::string& filepath) {
+  auto components = win32::confined_components(entry_name);
+  auto from = components && !components->empty() ? win32::open_confined_base_existing(folder) : nullptr;
+  if (!from) return false;
+  win32::unique_fd source = from->open_file(*components);
+  if (!source) return false;
+  auto target = win32::split_confined_target(filepath, entry_name);
+  std::string error;
+  auto to = target.refusal.empty() ? win32::open_confined_base(target.base, error) : nullptr;
+  if (!to || !win32::copy_into(source.get(), *to, target.components)) return false;
+  from->remove_file(*components);
+  return true;
 }
 
 }  // namespace
@@ -49,11 +67,8 @@ bool uo_nv_compression::of_extractfile(std::uint32_t aul_unzfile, const std::str
 
   if (filepath.empty()) filepath = extraction_folder + as_filename;
   std::string extracted = extraction_folder + as_filename;
-  if (extracted != filepath) {
-    files::file_copy(extracted, filepath, true);
-    files::file_delete(extracted);
-  }
-  return files::file_exists(filepath);
+  if (extracted != filepath) return move_out_of_extraction(extraction_folder, as_filename, filepath);
+  return win32::confined_file_exists(filepath, as_filename);
 }
 
 std::string uo_nv_compression::of_cudwdirectory(const std::string& as_filename, datastore& ads,

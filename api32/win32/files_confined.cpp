@@ -199,6 +199,19 @@ unique_fd confined_folder::open_file(const std::vector<std::string>& components)
   return fd;
 }
 
+confined_outcome confined_folder::remove_file(const std::vector<std::string>& components) {
+  if (components.empty() || !confined_detail::valid_component(components.back()))
+    return {confined_result::unsafe_name, EINVAL, {}};
+  unique_fd folder;
+  std::vector<std::string> real;
+  if (auto walked = walk(components, components.size() - 1, false, folder, real); !walked) return walked;
+  const std::string key = real.empty() ? std::string() : "/" + joined(real, real.size());
+  const std::string name = existing_spelling(folder.get(), key, components.back());
+  if (::unlinkat(folder.get(), name.c_str(), 0) != 0) return {confined_result::failed, errno, name};
+  if (auto it = names_.find(key); it != names_.end()) it->second.erase(text::lower(name));
+  return {};
+}
+
 std::optional<std::uint64_t> confined_folder::available_bytes() const {
   struct statvfs info;
   if (::fstatvfs(base_.get(), &info) != 0 || info.f_frsize == 0) return std::nullopt;

@@ -137,6 +137,20 @@ confined_outcome confined_file::commit(std::optional<struct timespec> modified) 
   return {};
 }
 
+confined_outcome copy_into(int source, confined_folder& to, const std::vector<std::string>& components) {
+  std::unique_ptr<confined_file> file;
+  if (auto started = to.create_file(components, existing_target::replace, 0666, file); !started) return started;
+  std::vector<std::uint8_t> buffer(1 << 16);
+  while (true) {
+    ssize_t got = ::read(source, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {confined_result::failed, errno, file->shown_name()};
+    if (got == 0) break;
+    if (auto written = file->write(buffer.data(), static_cast<std::size_t>(got)); !written) return written;
+  }
+  return file->commit();
+}
+
 std::optional<std::string> confined_folder::move_in_without_replacing(const std::string& from, const std::string& name,
                                                                       confined_outcome& outcome) {
   if (!confined_detail::valid_component(from) || !confined_detail::valid_component(name)) {

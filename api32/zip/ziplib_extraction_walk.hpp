@@ -22,8 +22,4 @@ struct uo_nv_ziplib::extraction_walk {
   win32::confined_folder* confined();
 };
 
-/// Opens the native form of the Windows folder `base` ("" = the current folder) through the confined writer,
-/// making it with its missing parents; null with a reason in `error`.
-std::unique_ptr<win32::confined_folder> open_extraction_base(const std::string& base, std::string& error);
-
 }  // namespace api32
