@@ -115,6 +115,9 @@ public:
   unique_fd open_file(const std::vector<std::string>& components);
   /// Removes the file (not a folder) `components` below the base; a link there is removed, not followed.
   confined_outcome remove_file(const std::vector<std::string>& components);
+  /// Creates an empty file under a fresh hidden name (".name.<random>.part") in the base folder, for data that
+  /// another writer delivers by path before it is moved in; its name, or nullopt with the outcome.
+  std::optional<std::string> create_partial(const std::string& name, confined_outcome& outcome);
   /// Moves a file of the base folder (a name the caller made, such as a partial download) to `name` in the
   /// base folder without replacing anything: `name`, else "stem (1).ext", "stem (2).ext", ... The name used,
   /// or nullopt with the outcome in `outcome`.

@@ -151,6 +151,24 @@ confined_outcome copy_into(int source, confined_folder& to, const std::vector<st
   return file->commit();
 }
 
+std::optional<std::string> confined_folder::create_partial(const std::string& name, confined_outcome& outcome) {
+  if (!confined_detail::valid_component(name)) {
+    outcome = {confined_result::unsafe_name, EINVAL, name};
+    return std::nullopt;
+  }
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string partial = "." + name + "." + confined_detail::temporary_name().substr(7, 6) + ".part";
+    unique_fd fd(::openat(base_.get(), partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd) {
+      outcome = {};
+      return partial;
+    }
+    if (errno != EEXIST) break;
+  }
+  outcome = {confined_result::failed, errno, name};
+  return std::nullopt;
+}
+
 std::optional<std::string> confined_folder::move_in_without_replacing(const std::string& from, const std::string& name,
                                                                       confined_outcome& outcome) {
   if (!confined_detail::valid_component(from) || !confined_detail::valid_component(name)) {
