@@ -12,6 +12,8 @@ packages=(
   # what the tests and benchmarks run
   zip unzip zstd 7zip libarchive-tools python3 procps attr xvfb xauth xdotool dbus libglib2.0-bin python3-gi
   gir1.2-glib-2.0 python3-dbus imagemagick file bc
+  # real panels the tray is tested on, with a window manager
+  lxqt-panel haskell-gtk-sni-tray-utils haskell-status-notifier-item-utils openbox
   # fuzzing (libFuzzer comes with clang; its sanitizer runtimes with libclang-rt)
   clang libclang-rt-14-dev
 )

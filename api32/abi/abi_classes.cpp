@@ -115,9 +115,15 @@ class_binding<api32::uo_nv_devil>& devil_binding() {
 
 extern "C" {
 API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_compression(void) {
-  return api32::abi::compression_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::compression_binding().info(); });
 }
-API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_process(void) { return api32::abi::process_binding().info(); }
-API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_file(void) { return api32::abi::file_binding().info(); }
-API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_devil(void) { return api32::abi::devil_binding().info(); }
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_process(void) {
+  return api32::abi::guarded_info([] { return api32::abi::process_binding().info(); });
+}
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_file(void) {
+  return api32::abi::guarded_info([] { return api32::abi::file_binding().info(); });
+}
+API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_devil(void) {
+  return api32::abi::guarded_info([] { return api32::abi::devil_binding().info(); });
+}
 }

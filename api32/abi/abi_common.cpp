@@ -1,4 +1,5 @@
 // abi_common.cpp - the exported calls every host uses: release, version, class names, datastores, host values.
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -26,11 +27,15 @@ bool object_name<api32::datastore>::live(const void* object) {
   return live_datastores().count(object) != 0;
 }
 
-void set_last_error(std::string text) { last_error_text = std::move(text); }
+void set_last_error(std::string text) noexcept { last_error_text.swap(text); }
 
 }  // namespace api32::abi
 
 using namespace api32::abi;
+
+namespace {
+int32_t set_host_value(const char* name, const api32_value* value);
+}
 
 extern "C" {
 
@@ -46,39 +51,63 @@ API32_EXPORT const char* const* api32_class_names(void) { return class_names(); 
 API32_EXPORT const char* api32_last_error(void) { return last_error_text.c_str(); }
 
 API32_EXPORT void* api32_datastore_create(const char* layout_name) {
-  const api32::table_layout* shape = layout_by_name(layout_name ? layout_name : "");
-  if (!shape) {
-    set_last_error(std::string("no table layout named ") + (layout_name ? layout_name : "(null)"));
+  try {
+    const api32::table_layout* shape = layout_by_name(layout_name ? layout_name : "");
+    if (!shape) {
+      set_last_error(std::string("no table layout named ") + (layout_name ? layout_name : "(null)"));
+      return nullptr;
+    }
+    auto ds = std::make_unique<api32::datastore>(*shape);
+    std::lock_guard lock(datastore_mutex);
+    live_datastores().insert(ds.get());
+    return ds.release();
+  } catch (...) {
     return nullptr;
   }
-  auto* ds = new api32::datastore(*shape);
-  std::lock_guard lock(datastore_mutex);
-  live_datastores().insert(ds);
-  return ds;
 }
 
 API32_EXPORT void api32_datastore_destroy(void* datastore) {
-  {
+  try {
     std::lock_guard lock(datastore_mutex);
     if (!live_datastores().erase(datastore)) return;
+  } catch (...) {
+    return;
   }
   delete static_cast<api32::datastore*>(datastore);
 }
 
 API32_EXPORT int32_t api32_datastore_rowcount(const void* datastore) {
-  if (!object_name<api32::datastore>::live(datastore)) return -1;
-  return static_cast<const api32::datastore*>(datastore)->rowcount();
+  try {
+    if (!object_name<api32::datastore>::live(datastore)) return -1;
+    return static_cast<const api32::datastore*>(datastore)->rowcount();
+  } catch (...) {
+    return -1;
+  }
 }
 
 API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_t row, const char* column) {
-  if (!object_name<api32::datastore>::live(datastore)) return error_result(API32_E_OBJECT, "not a datastore");
-  auto value = static_cast<const api32::datastore*>(datastore)->getitemstring(row, column ? column : "");
-  result_box* box = new_box();
-  value_traits<std::optional<std::string>>::to(box->arena, value, box->result.value);
-  return finish(box);
+  return guarded([&] {
+    if (!object_name<api32::datastore>::live(datastore)) return error_result(API32_E_OBJECT, "not a datastore");
+    auto value = static_cast<const api32::datastore*>(datastore)->getitemstring(row, column ? column : "");
+    result_box* box = new_box();
+    value_traits<std::optional<std::string>>::to(box->arena, value, box->result.value);
+    return finish(box);
+  });
 }
 
 API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value) {
+  try {
+    return set_host_value(name, value);
+  } catch (...) {
+    return API32_E_FAILED;
+  }
+}
+
+}  // extern "C"
+
+namespace {
+
+int32_t set_host_value(const char* name, const api32_value* value) {
   if (!name || !value) return API32_E_ARGUMENTS;
   auto& g = api32::host::globals();
   std::string key = name;
@@ -110,4 +139,4 @@ API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value) 
   return API32_OK;
 }
 
-}  // extern "C"
+}  // namespace

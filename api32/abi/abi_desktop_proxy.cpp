@@ -39,33 +39,41 @@ desktop_module& loaded_module() {
 
 }  // namespace
 
-const api32_vtable_info* desktop_class(const char* name) {
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  desktop_module& m = loaded_module();
-  if (m.module == 0) {
-    set_last_error(m.error);
+const api32_vtable_info* desktop_class(const char* name) noexcept {
+  try {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    desktop_module& m = loaded_module();
+    if (m.module == 0) {
+      set_last_error(m.error);
+      return nullptr;
+    }
+    std::string symbol = std::string("api32_desktop_getVtableInfo_") + name;
+    auto entry = reinterpret_cast<const api32_vtable_info* (*)()>(api32::win32::GetProcAddress(m.module, symbol));
+    if (!entry) {
+      set_last_error("the desktop module has no class " + std::string(name));
+      return nullptr;
+    }
+    return entry();
+  } catch (...) {
     return nullptr;
   }
-  std::string symbol = std::string("api32_desktop_getVtableInfo_") + name;
-  auto entry = reinterpret_cast<const api32_vtable_info* (*)()>(api32::win32::GetProcAddress(m.module, symbol));
-  if (!entry) {
-    set_last_error("the desktop module has no class " + std::string(name));
-    return nullptr;
-  }
-  return entry();
 }
 
 /// An entry point of the desktop module other than a class (the reference host's desktop commands), or null.
-void* desktop_entry(const char* symbol) {
-  desktop_module& m = loaded_module();
-  if (m.module == 0) {
-    set_last_error(m.error);
+void* desktop_entry(const char* symbol) noexcept {
+  try {
+    desktop_module& m = loaded_module();
+    if (m.module == 0) {
+      set_last_error(m.error);
+      return nullptr;
+    }
+    void* entry = reinterpret_cast<void*>(api32::win32::GetProcAddress(m.module, symbol));
+    if (!entry) set_last_error(std::string("the desktop module has no entry point ") + symbol);
+    return entry;
+  } catch (...) {
     return nullptr;
   }
-  void* entry = reinterpret_cast<void*>(api32::win32::GetProcAddress(m.module, symbol));
-  if (!entry) set_last_error(std::string("the desktop module has no entry point ") + symbol);
-  return entry;
 }
 
 }  // namespace api32::abi

@@ -46,7 +46,10 @@ const api32::table_layout* layout_by_name(const std::string& name) {
 extern "C" API32_EXPORT const api32_vtable_info* api32_find_class(const char* name) {
   if (!name) return nullptr;
   for (const auto& c : api32::abi::classes)
-    if (std::strcmp(c.name, name) == 0) return c.get();
-  api32::abi::set_last_error(std::string("no class named ") + name);
+    if (std::strcmp(c.name, name) == 0) return c.get();  // each entry point guards itself
+  try {
+    api32::abi::set_last_error(std::string("no class named ") + name);
+  } catch (...) {
+  }
   return nullptr;
 }

@@ -2,6 +2,7 @@
 #include "api32/abi/binding.hpp"
 #include "api32/abi/class_registry.hpp"
 #include "api32/abi/records.hpp"
+#include "api32/host/host_services.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
 namespace api32::abi {
@@ -90,6 +91,12 @@ class_binding<Z>& ziplib_binding() {
             static_cast<bool (Z::*)(const api32::blob&, std::uint32_t, std::optional<std::string>&)>(&Z::of_uncompress),
             {"ablob_src", "aul_destlen", "as_dest"}));
     add_standard_events(*b);
+    // A host that handed this object to the host services as gziplib and then destroys it must not leave them
+    // pointing at freed memory: later archive calls then fail as they do without a zip library.
+    b->on_destroy([](Z& zip) {
+      auto& services = api32::host::globals();
+      if (services.gziplib.get() == &zip) services.gziplib.reset();
+    });
     return b;
   }();
   return *b;
@@ -102,5 +109,5 @@ api32::uo_nv_ziplib* ziplib_from_object(void* object) { return ziplib_binding().
 }  // namespace api32::abi
 
 extern "C" API32_EXPORT const api32_vtable_info* getVtableInfo_uo_nv_ziplib(void) {
-  return api32::abi::ziplib_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::ziplib_binding().info(); });
 }

@@ -94,7 +94,9 @@ typedef struct api32_variable {
 } api32_variable;
 
 /* What the library hands back: the result, then the by-reference arguments in parameter order (only those),
- * or a variable's value. error is NULL on success, else a one-line message (and status is negative). */
+ * or a variable's value. error is NULL on success, else a one-line message (and status is negative). No call lets an
+ * exception through: anything that goes wrong inside the library is API32_E_FAILED; a result is NULL only
+ * when not even that can be allocated. */
 typedef struct api32_result {
   int32_t status; /* 0 success; API32_E_* otherwise */
   const char* error;
@@ -122,7 +124,7 @@ typedef struct api32_vtable_info {
   const api32_function* functions;
   /* Creates an object and runs its constructor; NULL when the class is unavailable (see api32_last_error). */
   void* (*create)(void);
-  /* Runs the destructor and frees the object. */
+  /* Runs the destructor and frees the object; an object already destroyed (or foreign) is ignored. */
   void (*destroy)(void* object);
   /* Runs an event: "constructor", "destructor", or a window's "open" with its opening text in arg (may be NULL). */
   api32_result* (*trigger)(void* object, const char* event, const api32_value* arg);
@@ -162,7 +164,9 @@ API32_EXPORT int32_t api32_datastore_rowcount(const void* datastore);
 API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_t row, const char* column);
 
 /* Host services: "app_path", "app_addon_url", "game_name", "download_folder" (API32_STRING) and "gziplib"
- * (API32_OBJECT made by getVtableInfo_uo_nv_ziplib()->create). Returns API32_OK or API32_E_ARGUMENTS. */
+ * (API32_OBJECT made by getVtableInfo_uo_nv_ziplib()->create; destroying that object clears the setting, and
+ * archive calls then fail as without a zip library). Returns API32_OK, API32_E_ARGUMENTS, API32_E_OBJECT,
+ * API32_E_INDEX (unknown name) or API32_E_FAILED. */
 API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value);
 
 /* An entry point of the desktop module by name (the reference host's desktop commands use it), loading the

@@ -46,6 +46,37 @@ inline api32_result* error_result(int32_t status, const std::string& message) {
   return finish(box);
 }
 
+/// Runs `body` and turns anything it throws into an API32_E_FAILED result, so that no exception reaches a C
+/// host (where it would end the program). Null only when not even the failure can be allocated.
+template <class F>
+api32_result* guarded(F&& body) noexcept {
+  std::string why = "unexpected failure";
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    try {
+      why = e.what();
+    } catch (...) {
+    }
+  } catch (...) {
+  }
+  try {
+    return error_result(API32_E_FAILED, why);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+/// The description a getVtableInfo_<class> entry point hands out, or null when it cannot be built.
+template <class F>
+const api32_vtable_info* guarded_info(F&& describe) noexcept {
+  try {
+    return describe();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 // ---- functions --------------------------------------------------------------------------------------------
 
 template <class C>
@@ -252,72 +283,86 @@ private:
     };
   }
 
-  void* create() {
+  void* create() noexcept {
     C* object = nullptr;
     try {
       object = make_ ? make_() : new C();
-    } catch (...) {
-      object = nullptr;
-    }
-    if (!object) return nullptr;
-    std::lock_guard lock(mutex_);
-    objects_.insert(object);
-    return object;
-  }
-
-  void destroy(void* object) {
-    C* c = live(object);
-    if (!c) return;
-    {
+      if (!object) return nullptr;
       std::lock_guard lock(mutex_);
-      objects_.erase(object);
-    }
-    if (forget_) forget_(*c);
-    delete c;
-  }
-
-  api32_result* trigger(void* object, const char* event, const api32_value* arg) {
-    C* c = live(object);
-    if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
-    if (!event) return error_result(API32_E_INDEX, "no event name");
-    for (auto& e : events_)
-      if (e.name == event) return e.run(*c, arg);
-    return error_result(API32_E_INDEX, std::string("class ") + name_ + " has no event " + event);
-  }
-
-  api32_result* invoke(void* object, int32_t index, const api32_value* args, int32_t count) {
-    C* c = live(object);
-    if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
-    if (index < 0 || index >= static_cast<int32_t>(functions_.size()))
-      return error_result(API32_E_INDEX, "no function " + std::to_string(index));
-    if (count < 0 || (count > 0 && !args)) return error_result(API32_E_ARGUMENTS, "no arguments given");
-    try {
-      return functions_[static_cast<std::size_t>(index)].call(*c, args, count);
-    } catch (const std::exception& e) {
-      return error_result(API32_E_FAILED, e.what());
+      objects_.insert(object);
+      return object;
     } catch (...) {
-      return error_result(API32_E_FAILED, "unexpected failure");
+      // an object that could not be registered could never be destroyed by the host
+      if (object) delete_object(object);
+      return nullptr;
     }
   }
 
-  api32_result* get_variable(void* object, const char* name) {
-    C* c = live(object);
-    if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
-    for (auto& v : variables_)
-      if (name && v.name == name) return v.get(*c);
-    return error_result(API32_E_INDEX, std::string("no variable ") + (name ? name : ""));
+  // Checks and unregisters in one step, so that of two destroys of one object (racing threads, or a host
+  // that frees twice) exactly one deletes it and the other finds nothing to do.
+  void destroy(void* object) noexcept {
+    try {
+      {
+        std::lock_guard lock(mutex_);
+        if (objects_.erase(object) == 0) return;
+      }
+      delete_object(static_cast<C*>(object));
+    } catch (...) {
+    }
   }
 
-  api32_result* set_variable(void* object, const char* name, const api32_value* value) {
-    C* c = live(object);
-    if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
-    if (!value) return error_result(API32_E_ARGUMENTS, "no value");
-    for (auto& v : variables_)
-      if (name && v.name == name) {
-        if (!v.set) return error_result(API32_E_ARGUMENTS, "variable " + v.name + " is read only");
-        return v.set(*c, *value);
-      }
-    return error_result(API32_E_INDEX, std::string("no variable ") + (name ? name : ""));
+  void delete_object(C* c) noexcept {
+    try {
+      if (forget_) forget_(*c);
+    } catch (...) {
+    }
+    delete c;  // destructors do not throw
+  }
+
+  api32_result* trigger(void* object, const char* event, const api32_value* arg) noexcept {
+    return guarded([&] {
+      C* c = live(object);
+      if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
+      if (!event) return error_result(API32_E_INDEX, "no event name");
+      for (auto& e : events_)
+        if (e.name == event) return e.run(*c, arg);
+      return error_result(API32_E_INDEX, std::string("class ") + name_ + " has no event " + event);
+    });
+  }
+
+  api32_result* invoke(void* object, int32_t index, const api32_value* args, int32_t count) noexcept {
+    return guarded([&] {
+      C* c = live(object);
+      if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
+      if (index < 0 || index >= static_cast<int32_t>(functions_.size()))
+        return error_result(API32_E_INDEX, "no function " + std::to_string(index));
+      if (count < 0 || (count > 0 && !args)) return error_result(API32_E_ARGUMENTS, "no arguments given");
+      return functions_[static_cast<std::size_t>(index)].call(*c, args, count);
+    });
+  }
+
+  api32_result* get_variable(void* object, const char* name) noexcept {
+    return guarded([&] {
+      C* c = live(object);
+      if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
+      for (auto& v : variables_)
+        if (name && v.name == name) return v.get(*c);
+      return error_result(API32_E_INDEX, std::string("no variable ") + (name ? name : ""));
+    });
+  }
+
+  api32_result* set_variable(void* object, const char* name, const api32_value* value) noexcept {
+    return guarded([&] {
+      C* c = live(object);
+      if (!c) return error_result(API32_E_OBJECT, "not an object of class " + std::string(name_));
+      if (!value) return error_result(API32_E_ARGUMENTS, "no value");
+      for (auto& v : variables_)
+        if (name && v.name == name) {
+          if (!v.set) return error_result(API32_E_ARGUMENTS, "variable " + v.name + " is read only");
+          return v.set(*c, *value);
+        }
+      return error_result(API32_E_INDEX, std::string("no variable ") + (name ? name : ""));
+    });
   }
 
   const char* name_;

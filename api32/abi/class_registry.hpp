@@ -19,8 +19,8 @@ const api32::table_layout* layout_by_name(const std::string& name);
 /// The uo_nv_ziplib behind an object a host made through getVtableInfo_uo_nv_ziplib, or null.
 api32::uo_nv_ziplib* ziplib_from_object(void* object);
 /// The description of a desktop class from the module libapi32_desktop.so, or null (reason in last error).
-const api32_vtable_info* desktop_class(const char* name);
+const api32_vtable_info* desktop_class(const char* name) noexcept;
 /// Sets the text api32_last_error returns on this thread.
-void set_last_error(std::string text);
+void set_last_error(std::string text) noexcept;
 
 }  // namespace api32::abi

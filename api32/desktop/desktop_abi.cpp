@@ -204,15 +204,15 @@ class_binding<api32::w_download_addon>& download_binding() {
 
 extern "C" {
 API32_EXPORT const api32_vtable_info* api32_desktop_getVtableInfo_uo_nv_getopenfilename(void) {
-  return api32::abi::getopenfilename_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::getopenfilename_binding().info(); });
 }
 API32_EXPORT const api32_vtable_info* api32_desktop_getVtableInfo_uo_nv_trayicon(void) {
-  return api32::abi::trayicon_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::trayicon_binding().info(); });
 }
 API32_EXPORT const api32_vtable_info* api32_desktop_getVtableInfo_trayicon_menu(void) {
-  return api32::abi::menu_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::menu_binding().info(); });
 }
 API32_EXPORT const api32_vtable_info* api32_desktop_getVtableInfo_w_download_addon(void) {
-  return api32::abi::download_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::download_binding().info(); });
 }
 }

@@ -53,12 +53,8 @@ int run_tray(const std::string& icon, const std::string& tip, bool menu, int sec
     emit(mouse_message_name(mouse));
     if (menu && mouse == win32::WM_RBUTTONUP && tray.imenu->popmenu() != 1) emit("menu: no display");
   });
-  if (GtkWidget* item = tray.imenu->m_test.widget) {
-    g_signal_connect(item, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer out) {
-                       (*static_cast<const std::function<void(const std::string&)>*>(out))("menu: Test");
-                     }),
-                     const_cast<std::function<void(const std::string&)>*>(&emit));
-  }
+  // Chosen in the popup or in a panel's own copy of the menu.
+  tray.imenu->m_test.clicked = [&] { emit("menu: Test"); };
   if (!tray.addtotray(host, icon, tip)) return 1;
 
   GMainLoop* loop = g_main_loop_new(nullptr, FALSE);

@@ -6,6 +6,7 @@
 
 #include "api32/runtime/message_box.hpp"
 #include "api32/win32/desktop_tray.hpp"
+#include "api32/win32/desktop_tray_menu.hpp"
 
 namespace api32 {
 
@@ -45,6 +46,8 @@ bool uo_nv_trayicon::addtotray(window& aw_window, const std::string& as_icon, co
   // The handle goes through the 16-bit argument: the shell matches windows on those bits.
   ia_nid = setnotifyicondata(static_cast<std::int16_t>(aw_window.hwnd()), 0, nif_messageornif_iconornif_tip,
                              wm_mousemove, hicon, as_tips);
+  // Panels that draw item menus themselves read the menu when the icon registers: name it first.
+  win32::set_tray_icon_menu(aw_window.hwnd(), 0, imenu.get());
   shell_notifyicon(nim_add, ia_nid);
   return true;
 }
@@ -63,6 +66,8 @@ void uo_nv_trayicon::removefromtray(window& aw_window) {
   notifyicondata data =
       setnotifyicondata(static_cast<std::int16_t>(aw_window.hwnd()), 0, nif_messageornif_iconornif_tip, 0, hicon, "");
   shell_notifyicon(nim_delete, data);
+  if (win32::tray_icon_menu(static_cast<std::uint16_t>(aw_window.hwnd() & 0xFFFFu), 0) == imenu.get())
+    win32::set_tray_icon_menu(aw_window.hwnd(), 0, nullptr);
   release_icons();
 }
 

@@ -3,8 +3,10 @@
 
 #include <gio/gio.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,8 +21,43 @@ namespace {
 
 struct source {
   std::string name;
-  // lower-cased normalised key -> default value; a key present without a default value maps to nullopt
-  std::unordered_map<std::string, std::optional<std::string>> keys;
+  // lower-cased normalised key -> default value; a key present without a default value maps to nullopt.
+  // Ordered, so that a key's subkeys ("key\...") lie next to each other and a deletion removes them as a range.
+  std::map<std::string, std::optional<std::string>> keys;
+};
+
+// The answers of the latest lookups, the least recently used dropped first: a listing asks about every
+// extension it meets, and a long-running host must not grow with everything it ever listed.
+class answer_cache {
+public:
+  explicit answer_cache(std::size_t capacity) : capacity_(capacity) {}
+
+  const std::optional<std::string>* find(const std::string& key) {
+    auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    order_.splice(order_.begin(), order_, it->second);  // now the most recent
+    return &it->second->second;
+  }
+  void put(const std::string& key, std::optional<std::string> answer) {
+    if (capacity_ == 0 || index_.count(key)) return;
+    if (index_.size() >= capacity_) {
+      index_.erase(order_.back().first);
+      order_.pop_back();
+    }
+    order_.emplace_front(key, std::move(answer));
+    index_.emplace(key, order_.begin());
+  }
+  void clear() {
+    index_.clear();
+    order_.clear();
+  }
+  std::size_t size() const { return index_.size(); }
+
+private:
+  using entry = std::pair<std::string, std::optional<std::string>>;
+  std::size_t capacity_;
+  std::list<entry> order_;  // most recent first
+  std::unordered_map<std::string, std::list<entry>::iterator> index_;
 };
 
 struct state {
@@ -28,7 +65,7 @@ struct state {
   std::vector<std::shared_ptr<source>> sources;  // front wins
   bool environment_loaded = false;
   bool content_types = true;
-  std::unordered_map<std::string, std::optional<std::string>> cache;
+  answer_cache cache{cached_answers_limit};
   std::size_t uncached = 0;
   std::unique_ptr<std::set<std::string>> registered_types;
 };
@@ -190,19 +227,23 @@ void parse_into(source& target, std::string_view raw, const std::string& name, l
     ++line_number;
     std::size_t first_line = line_number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    // a hex value may continue on the next lines after a trailing backslash
-    auto continues = [](const std::string& l) {
-      std::string t = text::righttrim(l, true);
-      return !t.empty() && t.back() == '\\' && lower_ascii(t).find("=hex") != std::string::npos;
-    };
-    while (continues(line)) {
+    // A hex value may continue on the next lines after a trailing backslash. Only the end of the joined line
+    // is looked at for each continuation, so a value of many lines costs its length, not its length squared.
+    if (lower_ascii(line).find("=hex") != std::string::npos) {
+      auto ends_continued = [](std::string& l) {
+        std::size_t end = l.size();
+        while (end > 0 && std::isspace(static_cast<unsigned char>(l[end - 1]))) --end;
+        if (end == 0 || l[end - 1] != '\\') return false;
+        l.resize(end - 1);
+        return true;
+      };
       std::string next;
-      if (!std::getline(in, next)) break;
-      ++line_number;
-      if (!next.empty() && next.back() == '\r') next.pop_back();
-      line = text::righttrim(line, true);
-      line.pop_back();
-      line += text::trim(next, true);
+      while (ends_continued(line)) {
+        if (!std::getline(in, next)) break;
+        ++line_number;
+        if (!next.empty() && next.back() == '\r') next.pop_back();
+        line += text::trim(next, true);
+      }
     }
     std::string trimmed = text::trim(line, true);
     if (trimmed.empty() || trimmed.front() == ';') continue;
@@ -224,10 +265,12 @@ void parse_into(source& target, std::string_view raw, const std::string& name, l
       std::string key = trimmed.substr(1, trimmed.size() - 2);
       if (key.front() == '-') {  // deletes the key and its subkeys
         std::string doomed = lower_ascii(normalise_key(key.substr(1)));
-        for (auto it = target.keys.begin(); it != target.keys.end();) {
-          if (it->first == doomed || it->first.rfind(doomed + "\\", 0) == 0) it = target.keys.erase(it);
-          else ++it;
-        }
+        target.keys.erase(doomed);
+        std::string below = doomed + "\\";
+        auto first = target.keys.lower_bound(below);
+        auto last = first;
+        while (last != target.keys.end() && last->first.compare(0, below.size(), below) == 0) ++last;
+        target.keys.erase(first, last);
         in_section = false;
         continue;
       }
@@ -296,7 +339,8 @@ std::optional<std::string> from_content_types(state& s, const std::string& key) 
   std::string sub = key.substr(root.size());
   if (sub.empty()) return std::nullopt;
   if (sub.front() == '.') {
-    if (sub.size() < 2 || sub.find('\\') != std::string::npos || sub.find('/') != std::string::npos) return std::nullopt;
+    if (sub.size() < 2 || sub.find('\\') != std::string::npos || sub.find('/') != std::string::npos)
+      return std::nullopt;
     std::string name = "x" + sub;
     gboolean uncertain = FALSE;
     gchar* type = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
@@ -373,11 +417,11 @@ std::string normalise_key(std::string_view key) {
   std::string root = lower_ascii(out.substr(0, slash));
   std::string rest = slash == std::string::npos ? "" : out.substr(slash);
   static const std::map<std::string, std::string> roots = {
-      {"hkcr", "HKEY_CLASSES_ROOT"},          {"hkey_classes_root", "HKEY_CLASSES_ROOT"},
-      {"hklm", "HKEY_LOCAL_MACHINE"},         {"hkey_local_machine", "HKEY_LOCAL_MACHINE"},
-      {"hkcu", "HKEY_CURRENT_USER"},          {"hkey_current_user", "HKEY_CURRENT_USER"},
-      {"hku", "HKEY_USERS"},                  {"hkey_users", "HKEY_USERS"},
-      {"hkcc", "HKEY_CURRENT_CONFIG"},        {"hkey_current_config", "HKEY_CURRENT_CONFIG"}};
+      {"hkcr", "HKEY_CLASSES_ROOT"},   {"hkey_classes_root", "HKEY_CLASSES_ROOT"},
+      {"hklm", "HKEY_LOCAL_MACHINE"},  {"hkey_local_machine", "HKEY_LOCAL_MACHINE"},
+      {"hkcu", "HKEY_CURRENT_USER"},   {"hkey_current_user", "HKEY_CURRENT_USER"},
+      {"hku", "HKEY_USERS"},           {"hkey_users", "HKEY_USERS"},
+      {"hkcc", "HKEY_CURRENT_CONFIG"}, {"hkey_current_config", "HKEY_CURRENT_CONFIG"}};
   auto it = roots.find(root);
   return (it != roots.end() ? it->second : out.substr(0, slash)) + rest;
 }
@@ -386,7 +430,7 @@ std::optional<std::string> default_value(std::string_view key) {
   std::string normal = lower_ascii(normalise_key(key));
   auto& s = registry_state();
   std::lock_guard lock(s.mutex);
-  if (auto hit = s.cache.find(normal); hit != s.cache.end()) return hit->second;
+  if (const auto* hit = s.cache.find(normal)) return *hit;
   load_environment(s);
   ++s.uncached;
   std::optional<std::string> answer;
@@ -399,7 +443,7 @@ std::optional<std::string> default_value(std::string_view key) {
     }
   }
   if (!found && s.content_types) answer = from_content_types(s, normal);
-  s.cache.emplace(normal, answer);
+  s.cache.put(normal, answer);
   return answer;
 }
 
@@ -448,6 +492,12 @@ std::size_t uncached_lookups() {
   auto& s = registry_state();
   std::lock_guard lock(s.mutex);
   return s.uncached;
+}
+
+std::size_t cached_answers() {
+  auto& s = registry_state();
+  std::lock_guard lock(s.mutex);
+  return s.cache.size();
 }
 
 }  // namespace api32::registry

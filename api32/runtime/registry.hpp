@@ -7,7 +7,8 @@
 //     "HKEY_CLASSES_ROOT\.txt" -> "text/plain", "HKEY_CLASSES_ROOT\text/plain" -> its description,
 //     "HKEY_CLASSES_ROOT\text/plain\shell\open\command" -> the default application's command line.
 //     An extension the content types do not know reads as missing.
-// Key names compare without regard to case, as the registry's do. Answers are cached.
+// Key names compare without regard to case, as the registry's do. The latest answers are cached (at most
+// cached_answers_limit keys, so memory does not grow with every extension a host ever lists).
 #pragma once
 
 #include <optional>
@@ -38,6 +39,10 @@ void reset();
 void use_content_types(bool on);
 /// Number of lookups that reached a source (not the cache), for tests of the cache.
 std::size_t uncached_lookups();
+/// The cache keeps the answers of this many keys, the most recently used ones.
+constexpr std::size_t cached_answers_limit = 1024;
+/// Number of answers the cache holds now.
+std::size_t cached_answers();
 
 /// Normalises a key name: short root names expanded, "/" kept, repeated "\" collapsed, upper-cased root.
 std::string normalise_key(std::string_view key);

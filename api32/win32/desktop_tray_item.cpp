@@ -7,6 +7,7 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "api32/desktop/window.hpp"
@@ -20,6 +21,11 @@ constexpr const char* item_interface = "org.kde.StatusNotifierItem";
 constexpr const char* watcher_path = "/StatusNotifierWatcher";
 constexpr int register_timeout_ms = 4000;
 constexpr int default_double_click_ms = 400;
+// A watcher may own its name before it accepts items: a refused registration is tried again after 100 ms,
+// then after twice the wait each time, up to 3.2 s, for about 25 s in all.
+constexpr int first_retry_ms = 100;
+constexpr int longest_retry_ms = 3200;
+constexpr int most_refusals = 12;
 
 constexpr const char* introspection_xml = R"xml(<node>
   <interface name="org.kde.StatusNotifierItem">
@@ -119,7 +125,9 @@ struct tray_item_glue {
       return g_variant_new("(s@a(iiay)ss)", "", no_pixmap, item->tip_.c_str(), "");
     }
     if (property == "ItemIsMenu") return g_variant_new_boolean(FALSE);
-    if (property == "Menu") return g_variant_new_object_path("/NO_DBUSMENU");
+    // Only an icon with a menu names one: panels call ContextMenu on the right click of an item without it.
+    if (property == "Menu" && item->menu_ && item->menu_->menu())
+      return g_variant_new_object_path(tray_menu_export::path);
     g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s", name);
     return nullptr;
   }
@@ -139,9 +147,19 @@ struct tray_item_glue {
     if (reply) {
       g_variant_unref(reply);
       request->item->watcher_owner_ = request->owner;  // not cancelled, so the item is alive
+      request->item->refusals_ = 0;
     } else {
-      g_error_free(error);  // cancelled (the item is gone) or refused: nothing to do
+      const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+      g_error_free(error);
+      if (!cancelled) request->item->on_refused(request->owner);  // the item is gone when cancelled
     }
+  }
+
+  static gboolean retry(gpointer self) {
+    auto* item = static_cast<tray_item*>(self);
+    item->retry_source_ = 0;
+    if (!item->watched_owner_.empty() && item->watcher_owner_.empty()) item->register_with(item->watched_owner_);
+    return G_SOURCE_REMOVE;
   }
 
   static gboolean drop_orphans(gpointer) {
@@ -181,6 +199,9 @@ std::unique_ptr<tray_item> tray_item::create(std::uint16_t window_low16, std::ui
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
+  item->menu_ = tray_menu_export::create(
+      item->connection_, [raw = item.get()] { return tray_icon_menu(raw->window_low16_, raw->uid_); },
+      [raw = item.get()] { raw->on_menu_opened(); });
   item->watch_id_ = g_bus_watch_name_on_connection(item->connection_, status_notifier_watcher,
                                                    G_BUS_NAME_WATCHER_FLAGS_NONE, &tray_item_glue::watcher_appeared,
                                                    &tray_item_glue::watcher_vanished, item.get(), nullptr);
@@ -193,6 +214,8 @@ tray_item::~tray_item() {
     g_object_unref(cancellable_);
   }
   if (watch_id_) g_bus_unwatch_name(watch_id_);
+  if (retry_source_) g_source_remove(retry_source_);
+  menu_.reset();
   if (connection_) {
     if (object_id_) g_dbus_connection_unregister_object(connection_, object_id_);
     // Send what is queued (the last replies and signals) before the connection goes.
@@ -222,23 +245,50 @@ bool tray_item::register_now() {
                                   G_DBUS_CALL_FLAGS_NO_AUTO_START, register_timeout_ms, nullptr, &error);
   if (!reply) {
     g_error_free(error);
+    on_refused(owner);
     return false;
   }
   g_variant_unref(reply);
   watcher_owner_ = owner;
+  refusals_ = 0;
   return true;
 }
 
 void tray_item::on_watcher_appeared(const std::string& owner) {
+  watched_owner_ = owner;
   if (owner == watcher_owner_) return;  // already registered with this very watcher
   watcher_owner_.clear();
+  refusals_ = 0;
+  register_with(owner);
+}
+
+void tray_item::register_with(const std::string& owner) {
   g_dbus_connection_call(connection_, owner.c_str(), watcher_path, status_notifier_watcher,
                          "RegisterStatusNotifierItem", g_variant_new("(s)", bus_name_.c_str()), nullptr,
                          G_DBUS_CALL_FLAGS_NO_AUTO_START, register_timeout_ms, cancellable_,
                          &tray_item_glue::registered, new register_request{this, owner});
 }
 
-void tray_item::on_watcher_vanished() { watcher_owner_.clear(); }
+void tray_item::on_watcher_vanished() {
+  watcher_owner_.clear();
+  watched_owner_.clear();
+  if (retry_source_) g_source_remove(retry_source_);
+  retry_source_ = 0;
+}
+
+void tray_item::on_refused(const std::string& owner) {
+  // Only the watcher still on the bus is asked again; a new one is asked when it appears.
+  if (owner != watched_owner_ || retry_source_ != 0 || refusals_ >= most_refusals) return;
+  const int wait_ms = std::min(longest_retry_ms, first_retry_ms << std::min(refusals_, 5));
+  ++refusals_;
+  retry_source_ = g_timeout_add(static_cast<guint>(wait_ms), &tray_item_glue::retry, this);
+}
+
+// A panel opened the icon's menu itself: the host hears the right button as it would on Windows.
+void tray_item::on_menu_opened() {
+  post(WM_RBUTTONDOWN);
+  post(WM_RBUTTONUP);
+}
 
 void tray_item::set_icon(std::shared_ptr<const icon_image> icon, bool announce) {
   icon_ = std::move(icon);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "api32/win32/desktop_icon.hpp"
+#include "api32/win32/desktop_tray_menu_export.hpp"
 
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GCancellable GCancellable;
@@ -44,6 +45,9 @@ private:
   friend struct tray_item_glue;
   void on_watcher_appeared(const std::string& owner);
   void on_watcher_vanished();
+  void register_with(const std::string& owner);
+  void on_refused(const std::string& owner);
+  void on_menu_opened();
   void on_click(const std::string& method);
   void post(std::uint32_t mouse_message);
   void emit(const char* signal);
@@ -60,6 +64,10 @@ private:
   unsigned watch_id_ = 0;
   std::string bus_name_;
   std::string watcher_owner_;  // the watcher instance that holds the registration; empty when none
+  std::string watched_owner_;  // the watcher instance on the bus now; empty when none
+  unsigned retry_source_ = 0;  // the timer of the next registration attempt
+  int refusals_ = 0;           // registrations the watcher on the bus refused in a row
+  std::unique_ptr<tray_menu_export> menu_;
   std::int64_t last_activate_us_ = -1;
 };
 

@@ -91,6 +91,12 @@ struct watcher_glue {
       std::string name = service[0] == '/' ? sender : service;
       {
         std::lock_guard lock(w->mutex_);
+        if (w->refusals_left_ > 0) {
+          --w->refusals_left_;
+          ++w->registrations_;
+          g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed", "not ready");
+          return;
+        }
         ++w->registrations_;
         bool known = false;
         for (const auto& item : w->items_) known = known || item == name;
@@ -233,13 +239,23 @@ int test_watcher::signal_count(const std::string& sender, const std::string& sig
 }
 
 GVariant* test_watcher::call(const std::string& item, const char* interface, const char* method, GVariant* parameters) {
+  return call_at(item, "/StatusNotifierItem", interface, method, parameters);
+}
+
+void test_watcher::refuse_registrations(int count) {
+  std::lock_guard lock(mutex_);
+  refusals_left_ = count;
+}
+
+GVariant* test_watcher::call_at(const std::string& item, const char* path, const char* interface, const char* method,
+                                GVariant* parameters) {
   struct outcome {
     bool done = false;
     GVariant* reply = nullptr;
   } result;
   g_dbus_connection_call(
-      connection_, item.c_str(), "/StatusNotifierItem", interface, method, parameters, nullptr,
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, 10000, nullptr,
+      connection_, item.c_str(), path, interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, 10000,
+      nullptr,
       [](GObject* source, GAsyncResult* res, gpointer data) {
         auto* out = static_cast<outcome*>(data);
         out->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, nullptr);

@@ -38,6 +38,11 @@ public:
 
   /// Calls a method of an item and waits (pumping the main context) for the reply; null on failure.
   GVariant* call(const std::string& item, const char* interface, const char* method, GVariant* parameters);
+  /// The same at another object path of the item's connection (its menu).
+  GVariant* call_at(const std::string& item, const char* path, const char* interface, const char* method,
+                    GVariant* parameters);
+  /// Refuses the next `count` registrations with an error, as a watcher that is not ready yet does.
+  void refuse_registrations(int count);
   /// Sends a method call to an item without waiting for its reply.
   void send(const std::string& item, const char* method, GVariant* parameters);
   /// The item's properties (a{sv}), read with org.freedesktop.DBus.Properties.GetAll; null on failure.
@@ -57,6 +62,7 @@ private:
   bool running_ = false;
   std::vector<std::string> items_;
   int registrations_ = 0;
+  int refusals_left_ = 0;
   std::map<std::pair<std::string, std::string>, int> signals_;
 };
 

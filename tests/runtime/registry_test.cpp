@@ -1,6 +1,8 @@
 // Registry: .reg files in both formats, their errors, the content-type source and the cache.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "api32/runtime/registry.hpp"
 #include "support/test_support.hpp"
 
@@ -105,6 +107,45 @@ TEST_F(Registry, AnswersAreCached) {
     reg::default_value("HKCR\\.nothing");
   }
   EXPECT_EQ(reg::uncached_lookups() - before, 2u);
+}
+
+TEST_F(Registry, TheCacheKeepsTheLatestAnswersWithinItsBound) {
+  // a host listing archive after archive asks about ever new extensions: the cache must not grow with them
+  reg::load_reg_text("REGEDIT4\n[HKEY_CLASSES_ROOT\\.x]\n@=\"x\"\n");
+  std::size_t before = reg::uncached_lookups();
+  const std::size_t distinct = 3 * reg::cached_answers_limit;
+  for (std::size_t i = 0; i < distinct; ++i) {
+    EXPECT_EQ(reg::default_value("HKCR\\.x"), "x");  // used all along: stays cached
+    reg::default_value("HKCR\\.ext" + std::to_string(i) + std::string(200, 'e'));
+  }
+  EXPECT_LE(reg::cached_answers(), reg::cached_answers_limit);
+  EXPECT_EQ(reg::uncached_lookups() - before, distinct + 1);
+  // the first of the distinct keys was dropped long ago and is asked again
+  reg::default_value("HKCR\\.ext0" + std::string(200, 'e'));
+  EXPECT_EQ(reg::uncached_lookups() - before, distinct + 2);
+}
+
+TEST_F(Registry, LongContinuedValuesAndManyDeletionsLoadInLinearTime) {
+  // Both were quadratic: 20,000 continuation lines of one hex value, and 20,000 keys each deleted by its
+  // own [-key] line (a subkey with them; a key sharing only a prefix of the name stays).
+  std::string text = "REGEDIT4\n[HKEY_CLASSES_ROOT\\.big]\n\"data\"=hex:00,\\\n";
+  for (int i = 0; i < 20000; ++i) text += "  41,42,43,44,45,46,47,48,\\\n";
+  text += "  49\n@=\"big\"\n";
+  for (int i = 0; i < 20000; ++i) text += "[HKEY_CLASSES_ROOT\\k" + std::to_string(i) + "]\n@=\"v\"\n";
+  text += "[HKEY_CLASSES_ROOT\\k7\\sub]\n@=\"sub\"\n[HKEY_CLASSES_ROOT\\k7x]\n@=\"kept\"\n";
+  for (int i = 0; i < 20000; ++i) text += "[-HKEY_CLASSES_ROOT\\k" + std::to_string(i) + "]\n";
+  ASSERT_GT(text.size(), 1000000u);
+
+  auto start = std::chrono::steady_clock::now();
+  reg::load_result loaded = reg::load_reg_text(text);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 3.0);  // seconds where it took minutes
+  EXPECT_TRUE(loaded.errors.empty()) << loaded.errors.front();
+  EXPECT_EQ(reg::default_value("HKCR\\.big"), "big");  // the line after the long value is read as its own
+  EXPECT_EQ(reg::default_value("HKCR\\k7"), std::nullopt);
+  EXPECT_EQ(reg::default_value("HKCR\\k7\\sub"), std::nullopt);
+  EXPECT_EQ(reg::default_value("HKCR\\k19999"), std::nullopt);
+  EXPECT_EQ(reg::default_value("HKCR\\k7x"), "kept");
 }
 
 TEST_F(Registry, ContentTypesAnswerClassesRoot) {

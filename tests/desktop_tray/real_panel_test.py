@@ -1,0 +1,268 @@
+#!/usr/bin/python3
+"""The tray icon on a real panel: lxqt-panel (its statusnotifier plugin) or gtk-sni-tray-standalone beside
+status-notifier-watcher, with openbox, on the X display and session bus this script is started in (run it as
+`dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" real_panel_test.py --panel lxqt --api32 PATH`).
+
+The `api32 tray` command shows a two-colour icon (left half red, right half blue) and prints every message its
+window receives. Checked through screenshots and xdotool: the icon shows the right way round, a left click
+reaches the host, a right click reaches the host and opens the menu, and choosing the menu's item reaches the
+host. Exit status 0 when every check holds, 1 with the failed check, 77 (skipped) when the panel cannot start.
+"""
+import argparse
+import os
+import queue
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SKIP = 77
+RED = (255, 0, 0)
+BLUE = (0, 0, 255)
+
+
+def fail(what):
+    print("FAILED:", what, flush=True)
+    sys.exit(1)
+
+
+def skip(why):
+    print("SKIPPED:", why, flush=True)
+    sys.exit(SKIP)
+
+
+def wait_for(condition, limit=15.0, step=0.1):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+def write_two_colour_ico(path, side=32):
+    """A 32-bit BMP icon, rows bottom-up as .ico files store them: left half red, right half blue."""
+    pixels = bytearray()
+    for _ in range(side):
+        for x in range(side):
+            pixels += bytes((0, 0, 255, 255)) if x < side // 2 else bytes((255, 0, 0, 255))  # B, G, R, A
+    mask = bytes(((side + 31) // 32) * 4 * side)
+    header = struct.pack("<IiiHHIIiiII", 40, side, side * 2, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+    image = header + pixels + mask
+    with open(path, "wb") as f:
+        f.write(struct.pack("<HHH", 0, 1, 1))
+        f.write(struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), 6 + 16))
+        f.write(image)
+
+
+def screenshot(display):
+    """The root window as (width, height, rows of RGB bytes), read from a binary PPM."""
+    data = subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8", "ppm:-"], capture_output=True,
+                          timeout=30, check=True).stdout
+    fields = []
+    at = 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            at = data.index(b"\n", at) + 1
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    at += 1
+    width, height, top = int(fields[1]), int(fields[2]), int(fields[3])
+    if fields[0] != b"P6" or top != 255:
+        fail("screenshot is not an 8-bit PPM")
+    return width, height, data[at:at + width * height * 3]
+
+
+def near(pixel, colour, tolerance=60):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def find_icon(display):
+    """The box of red pixels with blue pixels right beside them (the icon, the right way round), or None."""
+    width, height, rgb = screenshot(display)
+    red = []
+    blue = []
+    for y in range(0, min(height, 200)):  # the panels are at the top of the screen
+        row = rgb[y * width * 3:(y + 1) * width * 3]
+        for x in range(width):
+            p = row[x * 3:x * 3 + 3]
+            if near(p, RED):
+                red.append((x, y))
+            elif near(p, BLUE):
+                blue.append((x, y))
+    if len(red) < 16 or len(blue) < 16:
+        return None
+    rx0, rx1 = min(x for x, _ in red), max(x for x, _ in red)
+    bx0, bx1 = min(x for x, _ in blue), max(x for x, _ in blue)
+    ry0, ry1 = min(y for _, y in red), max(y for _, y in red)
+    by0, by1 = min(y for _, y in blue), max(y for _, y in blue)
+    # Left half red, right half blue, one beside the other, on the same rows.
+    if not (rx1 < bx0 and bx0 - rx1 <= 3 and abs(ry0 - by0) <= 2 and abs(ry1 - by1) <= 2):
+        return ("wrong way round", (rx0, ry0, rx1, ry1), (bx0, by0, bx1, by1))
+    return (rx0, ry0, bx1, by1)
+
+
+class Host:
+    """The `api32 tray` command; its output lines are collected as they come."""
+
+    def __init__(self, api32, icon):
+        self.lines = queue.Queue()
+        self.seen = []
+        self.process = subprocess.Popen([api32, "tray", icon, "real panel test", "--menu", "--seconds", "90"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line.strip())
+
+    def wait_line(self, text, limit=10.0):
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline:
+            try:
+                line = self.lines.get(timeout=max(0.05, deadline - time.monotonic()))
+            except queue.Empty:
+                break
+            self.seen.append(line)
+            if line == text:
+                return True
+        return False
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def bus_name_owned(name):
+    return subprocess.run(["gdbus", "wait", "--session", "--timeout", "1", name], capture_output=True,
+                          timeout=10).returncode == 0
+
+
+def visible_windows(display):
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], capture_output=True, text=True,
+                         timeout=10, env=dict(os.environ, DISPLAY=display)).stdout
+    return set(out.split())
+
+
+def xdotool(display, *args):
+    subprocess.run(["xdotool", *args], timeout=10, check=True, env=dict(os.environ, DISPLAY=display))
+
+
+def start_panel(kind, home, started):
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+    log = open(os.path.join(home, kind + ".log"), "w")
+    if kind == "lxqt":
+        if not shutil.which("lxqt-panel"):
+            skip("lxqt-panel is not installed")
+        os.makedirs(os.path.join(home, ".config", "lxqt"), exist_ok=True)
+        with open(os.path.join(home, ".config", "lxqt", "panel.conf"), "w") as f:
+            f.write("[General]\n__userfile__=true\n\n[panel1]\nposition=Top\npanelSize=40\niconSize=32\n"
+                    "plugins=statusnotifier\n\n[statusnotifier]\ntype=statusnotifier\n")
+        started.append(subprocess.Popen(["lxqt-panel"], env=env, stdout=log, stderr=log))
+    else:
+        for tool in ("gtk-sni-tray-standalone", "status-notifier-watcher"):
+            if not shutil.which(tool):
+                skip(tool + " is not installed")
+        started.append(subprocess.Popen(["status-notifier-watcher"], env=env, stdout=log, stderr=log))
+        if not wait_for(lambda: bus_name_owned("org.kde.StatusNotifierWatcher"), 15):
+            skip("status-notifier-watcher did not take its name")
+        started.append(subprocess.Popen(["gtk-sni-tray-standalone", "--top", "-s", "40"], env=env, stdout=log,
+                                        stderr=log))
+    if not wait_for(lambda: bus_name_owned("org.kde.StatusNotifierWatcher"), 20):
+        skip(kind + " panel did not start its watcher")
+    # The panel's host side registers once its window is up.
+    time.sleep(0.2)
+    for p in started:
+        if p.poll() is not None:
+            log.flush()
+            skip(kind + " panel ended at start: " + open(log.name).read()[-500:])
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--panel", choices=["lxqt", "gtk-sni-tray"], required=True)
+    parser.add_argument("--api32", required=True)
+    args = parser.parse_args()
+    display = os.environ.get("DISPLAY")
+    if not display:
+        skip("no X display")
+    if not os.environ.get("DBUS_SESSION_BUS_ADDRESS"):
+        skip("no session bus")
+    for tool in ("openbox", "xdotool", "import", "gdbus"):
+        if not shutil.which(tool):
+            skip(tool + " is not installed")
+
+    started = []
+    host = None
+    home = tempfile.mkdtemp(prefix="api32-panel-")
+    try:
+        started.append(subprocess.Popen(["openbox", "--sm-disable"], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, env=dict(os.environ, HOME=home)))
+        start_panel(args.panel, home, started)
+        icon = os.path.join(home, "two-colours.ico")
+        write_two_colour_ico(icon)
+        host = Host(args.api32, icon)
+
+        box = wait_for(lambda: find_icon(display), 20, 0.3)
+        if not box:
+            fail("the icon does not show on the panel (no red and blue pixels side by side)")
+        if box[0] == "wrong way round":
+            fail("the icon shows, but not as drawn: red %s, blue %s" % (box[1], box[2]))
+        x = (box[0] + box[2]) // 2
+        y = (box[1] + box[3]) // 2
+        print("icon at", box, flush=True)
+
+        xdotool(display, "mousemove", str(x), str(y))
+        time.sleep(0.3)
+        xdotool(display, "click", "1")
+        if not host.wait_line("WM_LBUTTONUP"):
+            fail("a left click did not reach the host; it printed %s" % host.seen)
+        if "WM_LBUTTONDOWN" not in host.seen:
+            fail("a left click came without its button-down message: %s" % host.seen)
+        time.sleep(1.0)  # past the double-click time: the next click is a click of its own
+
+        before = visible_windows(display)
+        xdotool(display, "click", "3")
+        if not host.wait_line("WM_RBUTTONUP"):
+            fail("a right click did not reach the host; it printed %s" % host.seen)
+        menu = wait_for(lambda: visible_windows(display) - before, 10)
+        if not menu:
+            fail("a right click opened no menu")
+        print("menu windows", sorted(menu), flush=True)
+        time.sleep(0.5)
+        xdotool(display, "key", "Down", "Return")
+        if not host.wait_line("menu: Test"):
+            fail("choosing the menu's item did not reach the host; it printed %s" % host.seen)
+        print("OK", args.panel, flush=True)
+    finally:
+        if host:
+            host.stop()
+        for p in reversed(started):  # only the processes this script started
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
