@@ -96,7 +96,15 @@ int list(const std::string& archive, const std::string& extract_to, bool table, 
   }
   bool terminal = ::isatty(STDERR_FILENO) != 0;
   if (terminal) std::fprintf(stderr, "%s %s ...", extract_to.empty() ? "listing" : "extracting", archive.c_str());
+  // every entry the extraction did not write, with the reason, one line each
+  std::vector<std::string> not_extracted;
+  auto& report = api32::host::globals().entry_not_extracted;
+  auto saved_report = report;
+  report = [&](const api32::host::skipped_entry& e) {
+    not_extracted.push_back("not extracted: " + escape_controls(e.entry) + ": " + e.reason);
+  };
   std::string listing = front.of_cudwdirectory(path, rows, base, !extract_to.empty());
+  report = saved_report;
   if (terminal) std::fprintf(stderr, "\r%-60s\r", "");
   bool escape = ::isatty(STDOUT_FILENO) != 0;  // names from an archive never reach a terminal raw
   if (json)
@@ -105,9 +113,11 @@ int list(const std::string& archive, const std::string& extract_to, bool table, 
     print_table(rows, escape);
   else
     print_listing(listing_fields(listing, rows), escape);
-  if (!extract_to.empty())
-    std::fprintf(stderr, "%d files extracted below %s\n", rows.rowcount(), native_path(extract_to).c_str());
-  return 0;
+  if (extract_to.empty()) return 0;
+  for (const auto& line : not_extracted) std::fprintf(stderr, "%s\n", line.c_str());
+  const long written = static_cast<long>(rows.rowcount()) - static_cast<long>(not_extracted.size());
+  std::fprintf(stderr, "%ld files extracted below %s\n", written, native_path(extract_to).c_str());
+  return not_extracted.empty() ? 0 : 1;
 }
 
 int extract(const std::string& archive, const std::string& entry, const std::string& target) {
