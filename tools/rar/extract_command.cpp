@@ -75,6 +75,7 @@ private:
   void write_failed(const std::string& name, const api32::win32::confined_outcome& outcome);
   api32::win32::confined_folder* target();
   const indexed_entry* match_index(archive_entry* e, std::size_t ordinal);
+  bool fits_on_disk();
   api32::win32::existing_target existing_rule() const {
     return opt_.overwrite == overwrite_mode::always ? api32::win32::existing_target::replace
                                                     : api32::win32::existing_target::keep;
@@ -298,6 +299,30 @@ void extraction::handle_entry(archive* a, archive_entry* e, const indexed_entry*
   }
 }
 
+// What the headers declare for the selected entries, checked against the free space below the destination
+// before anything is written: an archive that cannot fit is a clear failure, not a disk filled half-way.
+bool extraction::fits_on_disk() {
+  if (!index_usable_) return true;  // sizes are known from the headers only
+  const bool every_entry = inner_.empty() && opt_.masks == std::vector<std::string>{"*"};
+  std::uint64_t total = 0;
+  for (const auto& ie : index_.entries) {
+    if (ie.directory || ie.encrypted) continue;
+    bool selected = every_entry;
+    if (!selected && ie.name) {
+      auto inside = below_inner_path(inner_, *ie.name);
+      for (const auto& mask : opt_.masks) selected = selected || (inside && mask_matches(mask, *inside));
+    }
+    if (selected) total = ie.size > UINT64_MAX - total ? UINT64_MAX : total + ie.size;
+  }
+  api32::win32::confined_folder* dest = total > 0 ? target() : nullptr;
+  auto available = dest ? dest->available_bytes() : std::nullopt;
+  if (!available || total <= *available) return true;
+  st_.report(exit_code::write_error, label_ + ": not enough space: the entries need " + std::to_string(total) +
+                                         " bytes, the destination has " + std::to_string(*available) +
+                                         " bytes free; nothing extracted");
+  return false;
+}
+
 void extraction::run(int archive_fd, const std::string& windows_path) {
   // a zip archive is read in order, as a stream, where records sharing one entry's data (the overlapping
   // zip bomb) cannot be seen: the zip reader names them first
@@ -311,6 +336,7 @@ void extraction::run(int archive_fd, const std::string& windows_path) {
     st_.report(exit_code::fatal, label_ + ": the archive's headers are encrypted (no password support)");
     return;
   }
+  if (!fits_on_disk()) return;
   archive_ptr a(archive_read_new());
   if (!a) {
     st_.report(exit_code::fatal, label_ + ": out of memory");
