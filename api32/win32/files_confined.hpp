@@ -136,6 +136,15 @@ public:
 private:
   friend class confined_file;
   explicit confined_folder(unique_fd base);
+  // The folder holding the last of some components, and that last name as it is spelled there.
+  struct parent_folder {
+    unique_fd folder;
+    std::vector<std::string> real;  // spellings of the folders below the base
+    std::string key;                // their path, for the name cache
+    std::string name;               // the last component's existing spelling (or as given)
+    std::string shown;              // the whole path below the base, for messages
+  };
+  confined_outcome reach_parent(const std::vector<std::string>& components, bool create, parent_folder& parent);
   // Walks down to components[0..count), making missing folders when `create`; `real` gets the spellings.
   confined_outcome walk(const std::vector<std::string>& components, std::size_t count, bool create, unique_fd& folder,
                         std::vector<std::string>& real);

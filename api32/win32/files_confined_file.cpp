@@ -13,21 +13,6 @@
 namespace api32::win32 {
 namespace {
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    if (put == 0) {
-      errno = EIO;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 // "pack.zip" -> {"pack", ".zip"}; a name that starts with its only point has no extension.
 std::pair<std::string, std::string> split_extension(const std::string& name) {
   const auto point = name.rfind('.');

@@ -95,8 +95,7 @@ TEST_P(RarConfined, AFolderSwappedMidEntryReceivesNothingAndKeepsNoTemporary) {
   w::set_confined_write_hook([&](const std::string& shown, std::uint64_t) {
     if (swapped || shown != "Addon/big.bin") return;
     swapped = true;
-    fs::rename(root / "dest/Addon", root / "outside/moved");
-    fs::create_directory_symlink(root / "outside/elsewhere", root / "dest/Addon");
+    api32::testing::swap_folder_for_link(root / "dest/Addon", root / "outside/moved", root / "outside/elsewhere");
   });
   auto result = extract_in_process(root / "race.rar", root / "dest");
   ASSERT_TRUE(swapped);
