@@ -24,6 +24,7 @@ const class_entry classes[] = {
     {"trayicon_menu", getVtableInfo_trayicon_menu},
     {"w_download_addon", getVtableInfo_w_download_addon},
     {"uo_nv_devil", getVtableInfo_uo_nv_devil},
+    {"menu_item", getVtableInfo_menu_item},  // trayicon_menu's items, reached through the menu
 };
 
 }  // namespace

@@ -186,6 +186,26 @@ variable_entry<C> var(const char* name, T C::*member, bool writable = true) {
   return e;
 }
 
+/// A read-only variable holding a reference to an object of class `type_name` (null when `get` gives null).
+template <class C>
+variable_entry<C> object_variable(const char* name, const char* type_name, std::function<void*(C&)> get) {
+  variable_entry<C> e;
+  e.name = name;
+  e.description.type = API32_OBJECT;
+  e.description.type_name = type_name;
+  e.description.writable = 0;
+  e.get = [get = std::move(get), type_name](C& object) {
+    result_box* box = new_box();
+    void* referenced = get(object);
+    box->result.value.type = API32_OBJECT;
+    box->result.value.type_name = type_name;
+    box->result.value.object = referenced;
+    box->result.value.is_null = referenced ? 0 : 1;
+    return finish(box);
+  };
+  return e;
+}
+
 // ---- events -----------------------------------------------------------------------------------------------
 
 template <class C>
@@ -238,6 +258,18 @@ public:
   static class_binding*& current() {
     static class_binding* self = nullptr;
     return self;
+  }
+
+  /// Makes an object that the library owns (a member of another object) reachable through this class's
+  /// operations; destroy leaves it alone. Its owner disowns it before it goes.
+  void adopt(C* object) {
+    std::lock_guard lock(mutex_);
+    objects_.insert(object);
+    borrowed_.insert(object);
+  }
+  void disown(C* object) {
+    std::lock_guard lock(mutex_);
+    if (borrowed_.erase(object)) objects_.erase(object);
   }
 
   /// The object behind a pointer a host holds, when it is a live object of this class.
@@ -304,6 +336,7 @@ private:
     try {
       {
         std::lock_guard lock(mutex_);
+        if (borrowed_.count(object)) return;  // the library's own: its owner destroys it
         if (objects_.erase(object) == 0) return;
       }
       delete_object(static_cast<C*>(object));
@@ -380,6 +413,7 @@ private:
   std::once_flag once_;
   std::mutex mutex_;
   std::set<void*> objects_;
+  std::set<void*> borrowed_;
 };
 
 /// The usual events of a non-visual class: "constructor" runs the constructor again on the object (its state

@@ -20,6 +20,8 @@ const api32::table_layout* layout_by_name(const std::string& name);
 api32::uo_nv_ziplib* ziplib_from_object(void* object);
 /// The description of a desktop class from the module libapi32_desktop.so, or null (reason in last error).
 const api32_vtable_info* desktop_class(const char* name) noexcept;
+/// An entry point of the desktop module other than a class, or null (reason in last error).
+void* desktop_entry(const char* symbol) noexcept;
 /// Sets the text api32_last_error returns on this thread.
 void set_last_error(std::string text) noexcept;
 

@@ -4,6 +4,8 @@
 #include "api32/runtime/files.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/win32/files_confined.hpp"
+#include "api32/win32/files_scratch.hpp"
+#include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
 namespace api32 {
@@ -15,23 +17,6 @@ std::int64_t last_backslash(const std::string& s) {
   return at == std::string::npos ? 0 : text::len(s.substr(0, at)) + 1;
 }
 
-// rar wrote the entry below `folder` under its own name; the caller wants it at `filepath`. Both ends are
-// reached through the confined writer: the copy is read without following a link planted in the folder and
-// written only below the target's folder, then the extracted file is removed by descriptor.
-bool move_out_of_extraction(const std::string& folder, const std::string& entry_name, const std::string& filepath) {
-  auto components = win32::confined_components(entry_name);
-  auto from = components && !components->empty() ? win32::open_confined_base_existing(folder) : nullptr;
-  if (!from) return false;
-  win32::unique_fd source = from->open_file(*components);
-  if (!source) return false;
-  auto target = win32::split_confined_target(filepath, entry_name);
-  std::string error;
-  auto to = target.refusal.empty() ? win32::open_confined_base(target.base, error) : nullptr;
-  if (!to || !win32::copy_into(source.get(), *to, target.components)) return false;
-  from->remove_file(*components);
-  return true;
-}
-
 }  // namespace
 
 bool uo_nv_compression::of_extractfile(std::uint32_t aul_unzfile, const std::string& as_filename,
@@ -41,6 +26,8 @@ bool uo_nv_compression::of_extractfile(std::uint32_t aul_unzfile, const std::str
     return host.gziplib &&
            host.gziplib->of_extractfile(aul_unzfile, as_filename, as_filepath, as_directory.value_or(""));
   }
+  // names that would reach outside or add arguments to the command line: refused before anything happens
+  if (!is_safe_entry_name(as_filename) || !is_safe_archive_name(is_archive)) return false;
   // a null folder joined to a name is null on the host: nothing to delete then
   if (as_directory) files::file_delete(*as_directory + as_filepath);
   std::string directory = as_directory.value_or("");
@@ -61,14 +48,35 @@ bool uo_nv_compression::of_extractfile(std::uint32_t aul_unzfile, const std::str
   if (text::pos(full_target, as_filename) > 0)
     extraction_folder = text::left(full_target, text::len(full_target) - text::len(as_filename));
 
-  std::string command = host.app_path + "lib\\" + "Rar.exe x -o+ -ri15 \"" + is_archive + "\" \"" + as_filename +
-                        "\" \"" + extraction_folder + "\"";
+  // The archiver would write extraction folder + entry name, over whatever is there, even where the target is
+  // elsewhere (and the copy step would then move that file away): it writes into a scratch folder of this
+  // call instead, and the entry's file alone is moved to the target.
+  if (filepath.empty()) {
+    // with no folder either, the archiver would leave the entry in its own working folder, where the caller
+    // does not look: nothing to extract to
+    if (extraction_folder.empty()) return false;
+    filepath = extraction_folder + as_filename;
+  }
+  return extract_rar_entry(as_filename, filepath);
+}
+
+bool uo_nv_compression::extract_rar_entry(const std::string& as_filename, const std::string& as_filepath) {
+  auto& host = host::globals();
+  auto tmps = win32::to_native_path(host.app_path + "tmps\\");
+  auto components = win32::confined_components(as_filename);
+  if (!tmps || !components) return false;
+  int error = 0;
+  auto scratch = win32::scratch_folder::make(*tmps, error);
+  if (!scratch) return false;
+  std::string command = rar_program() + " x -o+ -ri15 \"" + is_archive + "\" \"" + as_filename + "\" \"" +
+                        win32::to_windows_path(scratch->path()) + "\"";
   run_rar(command, host.app_path + "lib\\");
 
-  if (filepath.empty()) filepath = extraction_folder + as_filename;
-  std::string extracted = extraction_folder + as_filename;
-  if (extracted != filepath) return move_out_of_extraction(extraction_folder, as_filename, filepath);
-  return win32::confined_file_exists(filepath, as_filename);
+  win32::confined_target target = win32::split_confined_target(as_filepath, as_filename);
+  if (!target.refusal.empty()) return false;
+  std::string why;
+  auto folder = win32::open_confined_base(target.base, why);
+  return folder && scratch->move_out(*components, *folder, target.components, win32::existing_target::replace_if_free);
 }
 
 std::string uo_nv_compression::of_cudwdirectory(const std::string& as_filename, datastore& ads,
@@ -78,6 +86,7 @@ std::string uo_nv_compression::of_cudwdirectory(const std::string& as_filename, 
     return zip ? zip->of_cudwdirectory(as_filename, ads, as_basedir, ab_extract) : std::string();
   }
   // RAR: no listing rows; every entry is extracted below the base folder, whatever ab_extract says
+  if (!is_safe_archive_name(is_archive)) return "";
   directory_call(as_basedir);
   run_rar(fill_template(rar_extract_all), as_basedir);
   return "";

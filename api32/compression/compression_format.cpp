@@ -21,7 +21,11 @@ void uo_nv_compression::run_rar(const std::string& as_command, const std::string
 
 std::string uo_nv_compression::fill_template(const std::string& as_template) {
   auto& host = host::globals();
-  std::string command = host.app_path + "lib\\" + as_template;
+  // the templates start with the program's name: it becomes the quoted full path
+  static const std::string program = "rar.exe";
+  std::string command = as_template.compare(0, program.size(), program) == 0
+                            ? rar_program() + as_template.substr(program.size())
+                            : host.app_path + "lib\\" + as_template;
   command = host.gnv_core->of_globalreplace(command, "[ARCHIVE]", is_archive);
   command = host.gnv_core->of_globalreplace(command, "[PATH]", "");
   return command;

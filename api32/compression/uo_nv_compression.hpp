@@ -6,6 +6,18 @@
 // and come back unchanged. RAR calls build the archiver's command lines, run them through a fresh
 // uo_nv_process (wait, hidden) and judge success by the files on disk, as the archiver's exit status is not
 // examined. A host without a zip library object gets the failure value of each ZIP call instead of a crash.
+//
+// Where following the archiver's steps as they stand would lose or misplace files, the RAR branches differ:
+// - a single entry is extracted into a private scratch folder of the call (below app_path + "tmps", removed
+//   afterwards) and moved from there to its target through the confined writer, so nothing outside the
+//   target is overwritten, moved or deleted; of_extractfile is true only when the file reached its target;
+// - entry names that climb (".."), carry a drive, start with a separator or hold a quotation mark, and
+//   archive names with a quotation mark, are refused with the call's failure result before anything is
+//   deleted or run (of_unzopen and of_zipopen give 0 for such an archive, as the ZIP branch does for one it
+//   cannot open);
+// - the archiver's path is quoted on its command line, so an application folder with a blank works;
+// - of_importfile treats "/" and "" alike in the file's name, and refuses names that would leave the
+//   staging folder (-1).
 #pragma once
 
 #include <cstdint>
@@ -46,6 +58,12 @@ public:
 
 private:
   void select_format(const std::string& as_filename);
+  static bool is_safe_entry_name(const std::string& as_name);
+  static bool is_safe_archive_name(const std::string& as_name);
+  /// app_path + "lib\Rar.exe" in quotation marks.
+  static std::string rar_program();
+  /// Extracts `as_filename` into a private scratch folder and moves it to `as_filepath` (Windows path).
+  bool extract_rar_entry(const std::string& as_filename, const std::string& as_filepath);
   /// Runs one archiver command line, waiting for it, with its window hidden.
   void run_rar(const std::string& as_command, const std::string& as_directory);
   /// app_path + "lib\" + the template, with [ARCHIVE] = is_archive and [PATH] = "".

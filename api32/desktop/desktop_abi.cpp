@@ -8,12 +8,14 @@
 
 #include "api32/abi/binding.hpp"
 #include "api32/abi/class_registry.hpp"
+#include "api32/desktop/desktop_abi_objects.hpp"
 #include "api32/desktop/gtk_presenter.hpp"
 #include "api32/desktop/gtk_session.hpp"
 #include "api32/desktop/trayicon_menu.hpp"
 #include "api32/desktop/uo_nv_getopenfilename.hpp"
 #include "api32/desktop/uo_nv_trayicon.hpp"
 #include "api32/desktop/w_download_addon.hpp"
+#include "api32/win32/desktop_tray_menu.hpp"
 
 namespace api32::abi {
 namespace {
@@ -45,30 +47,50 @@ template <class W>
 W* make_window() {
   if (!desktop_ready()) return nullptr;
   W* w = new W();
-  std::lock_guard lock(window_mutex);
-  live_windows().insert(static_cast<api32::window*>(w));
+  keep_abi_window(w);
   return w;
 }
 
 template <class W>
 void forget_window(class_binding<W>& b) {
-  b.on_destroy([](W& w) {
-    std::lock_guard lock(window_mutex);
-    live_windows().erase(static_cast<api32::window*>(&w));
-  });
+  b.on_destroy([](W& w) { forget_abi_window(&w); });
   b.event("destructor", [](W&, const api32_value*) { return finish(new_box()); });
 }
 
 }  // namespace
 
+void keep_abi_window(api32::window* w) {
+  std::lock_guard lock(window_mutex);
+  live_windows().insert(w);
+}
+
+void forget_abi_window(api32::window* w) {
+  std::lock_guard lock(window_mutex);
+  live_windows().erase(w);
+}
+
+bool is_abi_window(const void* w) {
+  std::lock_guard lock(window_mutex);
+  return w && live_windows().count(w) != 0;
+}
+
 template <>
 struct object_name<api32::window> {
   static const char* name() { return "window"; }
-  static bool live(const void* object) {
-    std::lock_guard lock(window_mutex);
-    return live_windows().count(object) != 0;
-  }
+  static bool live(const void* object) { return is_abi_window(object); }
 };
+
+void lend_menu(api32::trayicon_menu* menu) {
+  if (!menu) return;
+  menu_binding().adopt(menu);
+  menu_item_binding().adopt(&menu->m_test);
+}
+
+void forget_menu(api32::trayicon_menu* menu) {
+  if (!menu) return;
+  menu_item_binding().disown(&menu->m_test);
+  menu_binding().disown(menu);
+}
 
 template <>
 struct record_fields<api32::notifyicondata> {
@@ -147,6 +169,13 @@ class_binding<api32::uo_nv_trayicon>& trayicon_binding() {
         .constant("lr_loadfromfile", API32_LONG, std::to_string(T::lr_loadfromfile))
         .variable(var("hicon", &T::hicon, false))
         .variable(var("ia_nid", &T::ia_nid, false))
+        .variable(object_variable<T>("imenu", "trayicon_menu",
+                                     [](T& t) -> void* {
+                                       lend_menu(t.imenu.get());
+                                       return t.imenu.get();
+                                     }))
+        .variable(object_variable<T>("iw_window", "window",
+                                     [](T& t) -> void* { return is_abi_window(t.iw_window) ? t.iw_window : nullptr; }))
         .function(fn("addtotray", &T::addtotray, {"aw_window", "as_icon", "as_tips"}))
         .function(fn("of_modifysystrayicon", &T::of_modifysystrayicon, {"as_icon", "as_tip"}))
         .function(fn("removefromtray", &T::removefromtray, {"aw_window"}))
@@ -154,21 +183,17 @@ class_binding<api32::uo_nv_trayicon>& trayicon_binding() {
             fn("setnotifyicondata", &T::setnotifyicondata, {"hwnd", "id", "flags", "callbackmessage", "icon", "tip"}))
         .function(fn("setforegroundwindow", &T::setforegroundwindow, {"hwnd"}))
         .function(fn("openicon", &T::openicon, {"hwnd"}))
-        .factory(make_desktop_object<T>);
-    b->event("constructor", [](T&, const api32_value*) { return finish(new_box()); });
+        .factory(make_desktop_object<T>)
+        .on_destroy([](T& t) { forget_menu(t.imenu.get()); });
+    // Starts over as a new object: the icons it holds are released (a shown icon stays, as on destroy) and
+    // its menu is made anew; the menu and item the host read before are no longer valid.
+    b->event("constructor", [](T& t, const api32_value*) {
+      forget_menu(t.imenu.get());
+      t.~T();
+      new (&t) T();
+      return finish(new_box());
+    });
     b->event("destructor", [](T&, const api32_value*) { return finish(new_box()); });
-    return b;
-  }();
-  return *b;
-}
-
-class_binding<api32::trayicon_menu>& menu_binding() {
-  using M = api32::trayicon_menu;
-  static class_binding<M>* b = [] {
-    auto* b = new class_binding<M>("trayicon_menu", "menu");
-    b->function(fn("popmenu", &M::popmenu, {})).factory(make_desktop_object<M>);
-    b->event("constructor", [](M&, const api32_value*) { return finish(new_box()); });
-    b->event("destructor", [](M&, const api32_value*) { return finish(new_box()); });
     return b;
   }();
   return *b;
@@ -192,7 +217,12 @@ class_binding<api32::w_download_addon>& download_binding() {
       w.close();
       return finish(new_box());
     });
-    b->event("constructor", [](W&, const api32_value*) { return finish(new_box()); });
+    // Starts over as a new window: closed, with the title it was made with; it keeps its handle.
+    b->event("constructor", [](W& w, const api32_value*) {
+      w.close();
+      w.set_title(W::design_title);
+      return finish(new_box());
+    });
     forget_window(*b);
     return b;
   }();

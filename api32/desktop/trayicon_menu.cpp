@@ -20,7 +20,8 @@ void run_clicked(trayicon_menu::menu_item& item) {
 }  // namespace
 
 trayicon_menu::trayicon_menu() {
-  m_test.text = "Test";
+  m_test.text = "Test";  // as reset_item puts it back
+  m_test.menu = this;
   if (!desktop::gtk_ready()) return;
   menu_ = gtk_menu_new();
   g_object_ref_sink(menu_);  // ours until the destructor
@@ -78,6 +79,15 @@ void trayicon_menu::refresh() {
     gtk_widget_set_visible(m_test.widget, m_test.visible);
   }
   changed();
+}
+
+void trayicon_menu::reset_item(menu_item& item) {
+  if (&item != &m_test) return;
+  m_test.text = "Test";
+  m_test.enabled = true;
+  m_test.visible = true;
+  m_test.clicked = nullptr;
+  refresh();
 }
 
 std::vector<win32::tray_menu_entry> trayicon_menu::tray_menu_entries() const {

@@ -26,6 +26,7 @@ public:
     bool visible = true;
     GtkWidget* widget = nullptr;
     std::function<void()> clicked;
+    trayicon_menu* menu = nullptr;  ///< the menu the item belongs to
   };
 
   /// Builds the menu with its item m_test, "Test". Without a display the menu has its items and no widgets.
@@ -48,6 +49,8 @@ public:
   void popdown();
   /// Shows changes of the items' text, enabled or visible in the popup and on panels.
   void refresh();
+  /// Puts an item of this menu back as the menu built it (text, enabled, shown, no clicked event).
+  void reset_item(menu_item& item);
 
   // ---- the menu as panels show it (ids: m_test is 1)
   std::vector<win32::tray_menu_entry> tray_menu_entries() const override;

@@ -7,7 +7,7 @@
 
 namespace api32 {
 
-w_download_addon::w_download_addon() : w_settings("[APP_NAME]", width_units, height_units) {
+w_download_addon::w_download_addon() : w_settings(design_title, width_units, height_units) {
   if (container() == nullptr || ole_ie.widget() == nullptr) return;
   // Put after the inherited buttons, so it is drawn over them and takes their clicks where they overlap.
   gtk_widget_set_size_request(ole_ie.widget(), units_to_pixels_x(ole_ie_placement.width),

@@ -44,6 +44,8 @@ private:
 
 class w_download_addon : public w_settings {
 public:
+  /// The title the window has until it opens.
+  static constexpr const char* design_title = "[APP_NAME]";
   static constexpr int width_units = 3575;
   static constexpr int height_units = 2788;
   static constexpr placement ole_ie_placement{0, 0, 3552, 2692};

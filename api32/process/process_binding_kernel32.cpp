@@ -60,6 +60,13 @@ bool uo_nv_process::terminateprocess(std::uint32_t process, std::uint16_t exitco
   return w::TerminateProcess(process, exitcode) != w::FALSE_;
 }
 
+bool uo_nv_process::getexitcodeprocess(std::uint32_t process, std::uint32_t& exitcode) {
+  w::DWORD code = 0;
+  if (w::GetExitCodeProcess(process, &code) == w::FALSE_) return false;
+  exitcode = code;
+  return true;
+}
+
 std::uint32_t uo_nv_process::openprocess(std::uint32_t dwdesiredaccess, bool binherithandle,
                                          std::uint32_t dwprocessid) {
   return w::OpenProcess(dwdesiredaccess, binherithandle ? w::TRUE_ : w::FALSE_, dwprocessid);

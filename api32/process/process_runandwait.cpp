@@ -75,9 +75,15 @@ std::int16_t uo_nv_process::of_runandwait(const std::string& as_command, const s
                           istr_startupinfo, lstr_proc);
   }
 
+  last_exit_code_.reset();
+  last_run_timed_out_ = false;
   if (lb_rc && ab_wait) {
     std::uint32_t lul_rc = waitforsingleobject(lstr_proc.ul_process, iul_timeout);
-    if (lul_rc == wait_timeout) {
+    if (lul_rc == 0) {  // ended in time: its exit code is kept for the host
+      std::uint32_t exit_code = 0;
+      if (getexitcodeprocess(lstr_proc.ul_process, exit_code)) last_exit_code_ = exit_code;
+    } else if (lul_rc == wait_timeout) {
+      last_run_timed_out_ = true;
       terminateprocess(lstr_proc.ul_process, 0);
       messagebox("Wait Timeout", to_text(static_cast<std::int64_t>(lul_rc)), msg_icon::stop);
     } else if (lul_rc == wait_failed) {

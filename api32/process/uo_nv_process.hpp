@@ -71,6 +71,14 @@ public:
   std::uint32_t timeout() const { return iul_timeout; }
   const std::optional<std::string>& directory() const { return is_directory; }
 
+  // ---- how the last of_runandwait ended (read only; for hosts that pass a program's result on)
+  /// The program's exit code when the last of_runandwait waited for it and it ended in time (a program ended
+  /// by a signal reads as 128 + the signal); nullopt when it was not waited for, not started, ran out of time
+  /// or the wait failed.
+  std::optional<std::uint32_t> last_exit_code() const { return last_exit_code_; }
+  /// True when the last of_runandwait ended the program because the time-out ran out.
+  bool last_run_timed_out() const { return last_run_timed_out_; }
+
 private:
   static constexpr std::uint32_t startf_useshowwindow = 1;
   static constexpr std::uint32_t startf_usesize = 2;
@@ -92,6 +100,8 @@ private:
   std::int32_t process_vm_read = 16;
   std::int32_t process_query_information = 1024;
   std::int16_t ii_processcount = 0;
+  std::optional<std::uint32_t> last_exit_code_;
+  bool last_run_timed_out_ = false;
 
   /// Sets or clears one flag bit of ul_flags, only when it is not in the wanted state yet.
   void set_flag(std::uint32_t bit, bool on);
@@ -109,6 +119,7 @@ private:
   bool closehandle(std::uint32_t object);
   std::uint32_t getlasterror();
   bool terminateprocess(std::uint32_t process, std::uint16_t exitcode);
+  bool getexitcodeprocess(std::uint32_t process, std::uint32_t& exitcode);
   std::uint32_t openprocess(std::uint32_t dwdesiredaccess, bool binherithandle, std::uint32_t dwprocessid);
   std::uint32_t createtoolhelp32snapshot(std::int32_t dwflags, std::int32_t th32processid);
   bool process32first(std::uint32_t hsnapshot, str_processentry32& lppe);

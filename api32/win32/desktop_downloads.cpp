@@ -81,7 +81,7 @@ std::string safe_download_name(std::string_view suggested) {
   std::string name;
   for (char c : last) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) name += c;
+    if (byte >= 0x20 && byte != 0x7F && c != '"') name += c;  // no Windows file name holds a quotation mark
   }
   const auto first = name.find_first_not_of('.');
   name.erase(0, first == std::string::npos ? name.size() : first);

@@ -56,12 +56,7 @@ constexpr const char* introspection_xml = R"xml(<node>
 
 // Parsed once and kept for the life of the process.
 GDBusInterfaceInfo* item_interface_info() {
-  static GDBusInterfaceInfo* info = [] {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection_xml, nullptr);
-    GDBusInterfaceInfo* found = g_dbus_interface_info_ref(g_dbus_node_info_lookup_interface(node, item_interface));
-    g_dbus_node_info_unref(node);
-    return found;
-  }();
+  static GDBusInterfaceInfo* info = parse_interface(introspection_xml, item_interface);
   return info;
 }
 

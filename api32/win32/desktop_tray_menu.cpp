@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "api32/win32/desktop_tray_menu_export.hpp"
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr const char* menu_interface = "com.canonical.dbusmenu";
 constexpr std::int64_t panel_menu_window_us = 2'000'000;  // how long a panel's opening answers the host's popup
+// The calls one opening makes (AboutToShow, then the "opened" event) come within this time of each other.
+constexpr std::int64_t one_opening_us = 300'000;
 
 constexpr const char* introspection_xml = R"xml(<node>
   <interface name="com.canonical.dbusmenu">
@@ -58,13 +61,18 @@ constexpr const char* introspection_xml = R"xml(<node>
 </node>)xml";
 
 GDBusInterfaceInfo* menu_interface_info() {
-  static GDBusInterfaceInfo* info = [] {
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection_xml, nullptr);
-    GDBusInterfaceInfo* found = g_dbus_interface_info_ref(g_dbus_node_info_lookup_interface(node, menu_interface));
-    g_dbus_node_info_unref(node);
-    return found;
-  }();
+  static GDBusInterfaceInfo* info = parse_interface(introspection_xml, menu_interface);
   return info;
+}
+
+// The ids of a call whose first argument is an array of them (GetGroupProperties, AboutToShowGroup).
+std::vector<std::int32_t> ids_of(GVariant* parameters) {
+  GVariant* array = g_variant_get_child_value(parameters, 0);
+  gsize count = 0;
+  const auto* ids = static_cast<const std::int32_t*>(g_variant_get_fixed_array(array, &count, sizeof(std::int32_t)));
+  std::vector<std::int32_t> out(ids, ids + count);
+  g_variant_unref(array);
+  return out;
 }
 
 // Live menus by serial number, so that a click queued for a menu destroyed in between finds nothing.
@@ -157,6 +165,13 @@ void free_click(gpointer data) { delete static_cast<queued_click*>(data); }
 
 }  // namespace
 
+GDBusInterfaceInfo* parse_interface(const char* xml, const char* name) {
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(xml, nullptr);
+  GDBusInterfaceInfo* found = g_dbus_interface_info_ref(g_dbus_node_info_lookup_interface(node, name));
+  g_dbus_node_info_unref(node);
+  return found;
+}
+
 // ---- the menus ----------------------------------------------------------------------------------------------
 
 tray_menu_source::tray_menu_source() { live_sources()[next_serial++] = source_state{this, -1}; }
@@ -188,6 +203,13 @@ void set_tray_icon_menu(std::uint32_t hwnd, std::uint32_t uid, tray_menu_source*
 tray_menu_source* tray_icon_menu(std::uint16_t window_low16, std::uint32_t uid) {
   auto found = icon_menus().find({window_low16, uid});
   return found == icon_menus().end() ? nullptr : found->second;
+}
+
+std::vector<std::pair<std::uint16_t, std::uint32_t>> tray_icons_naming(const tray_menu_source* menu) {
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> icons;
+  for (const auto& [key, named] : icon_menus())
+    if (named == menu) icons.push_back(key);
+  return icons;
 }
 
 bool tray_menu_shown_by_panel(const tray_menu_source* menu) {
@@ -296,18 +318,14 @@ GVariant* tray_menu_export::handle(const char* method, GVariant* parameters, GVa
     return nullptr;
   }
   if (name == "GetGroupProperties") {
-    GVariant* ids = g_variant_get_child_value(parameters, 0);
     GVariant* names = g_variant_get_child_value(parameters, 1);
     GVariantBuilder out;
     g_variant_builder_init(&out, G_VARIANT_TYPE("a(ia{sv})"));
-    for (gsize i = 0; i < g_variant_n_children(ids); ++i) {
-      std::int32_t id = 0;
-      g_variant_get_child(ids, i, "i", &id);
+    for (std::int32_t id : ids_of(parameters)) {
       if (id == 0) g_variant_builder_add(&out, "(i@a{sv})", 0, root_properties(names));
       for (const auto& e : entries)
         if (e.id == id) g_variant_builder_add(&out, "(i@a{sv})", id, entry_properties(e, names));
     }
-    g_variant_unref(ids);
     g_variant_unref(names);
     return g_variant_new("(a(ia{sv}))", &out);
   }
@@ -364,18 +382,14 @@ GVariant* tray_menu_export::handle(const char* method, GVariant* parameters, GVa
     return g_variant_new("(b)", FALSE);
   }
   if (name == "AboutToShowGroup") {
-    GVariant* ids = g_variant_get_child_value(parameters, 0);
     GVariantBuilder errors;
     g_variant_builder_init(&errors, G_VARIANT_TYPE("ai"));
-    for (gsize i = 0; i < g_variant_n_children(ids); ++i) {
-      std::int32_t id = 0;
-      g_variant_get_child(ids, i, "i", &id);
+    for (std::int32_t id : ids_of(parameters)) {
       if (known(id))
         about_to_show(id);
       else
         g_variant_builder_add(&errors, "i", id);
     }
-    g_variant_unref(ids);
     return g_variant_new("(@ai@ai)", g_variant_new_array(G_VARIANT_TYPE_INT32, nullptr, 0),
                          g_variant_builder_end(&errors));
   }
@@ -390,7 +404,7 @@ void tray_menu_export::about_to_show(std::int32_t id) {
   source_state* state = state_of(menu());
   if (!state) return;
   const std::int64_t now = g_get_monotonic_time();
-  if (state->panel_opened_us >= 0 && now - state->panel_opened_us <= panel_menu_window_us) return;
+  if (state->panel_opened_us >= 0 && now - state->panel_opened_us <= one_opening_us) return;
   state->panel_opened_us = now;
   if (opened_) opened_();
 }

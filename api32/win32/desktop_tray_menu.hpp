@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace api32::win32 {
@@ -45,6 +46,9 @@ public:
 void set_tray_icon_menu(std::uint32_t hwnd, std::uint32_t uid, tray_menu_source* menu);
 /// The menu named for an icon, or null.
 tray_menu_source* tray_icon_menu(std::uint16_t window_low16, std::uint32_t uid);
+
+/// The icons (window low 16 bits, number) whose menu is `menu`.
+std::vector<std::pair<std::uint16_t, std::uint32_t>> tray_icons_naming(const tray_menu_source* menu);
 
 /// True while a panel shows `menu` after a right click it reported in the last two seconds: the host's
 /// popup would be a second copy of it.

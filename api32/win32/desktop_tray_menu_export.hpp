@@ -11,8 +11,12 @@
 typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;
 typedef struct _GDBusMethodInvocation GDBusMethodInvocation;
+typedef struct _GDBusInterfaceInfo GDBusInterfaceInfo;
 
 namespace api32::win32 {
+
+/// The description of interface `name` in introspection XML, kept for the life of the process.
+GDBusInterfaceInfo* parse_interface(const char* xml, const char* name);
 
 class tray_menu_export {
 public:

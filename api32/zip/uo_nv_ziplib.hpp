@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -97,6 +98,12 @@ public:
   bool of_cuextractfile(std::uint32_t aul_unzfile, const std::string& as_filename, const std::string& as_filepath,
                         const std::string& as_directory);
   std::int16_t of_setlastwritedatetime(const std::string& as_filename, os_filedatetime& astr_filetime);
+  /// Not one of the class's functions: hands the data of the entry `as_filename` to `sink` in blocks of at
+  /// most 8192 bytes, for a host that cannot hold a large entry in memory. True only when every byte was
+  /// delivered and the CRC matched; false when the entry is missing or cannot be opened or read, or when
+  /// `sink` returns false (the copy stops there). What went wrong: zipentry::current_entry_problem.
+  bool stream_entry(std::uint32_t aul_unzfile, const std::string& as_filename,
+                    const std::function<bool(const std::uint8_t*, std::size_t)>& sink);
 
   // ---- writer
   // Entry names never climb out: a drive or a leading separator is dropped, and a name with a "." or ".."

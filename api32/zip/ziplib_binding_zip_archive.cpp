@@ -7,6 +7,13 @@ namespace {
 
 constexpr uInt output_size = 64 * 1024;  // minizip's own buffer size
 
+// "Version made by": host 11 (NTFS, as Info-ZIP and 7-Zip number it), format 2.0. Readers take the low byte of
+// external_fa as Windows attribute bits, as they do for MS-DOS, but they also trust the UTF-8 flag: Debian's
+// unzip converts the name of an MS-DOS entry from the OEM code page whatever the flag says ("Übersicht.txt"
+// became "+\243bersicht.txt"). Host 10 is TOPS-20 to those readers, and NTFS with format 5.0 is again taken
+// as OEM by unzip.
+constexpr int version_made_by_ntfs = (11 << 8) | 20;
+
 }  // namespace
 
 std::shared_ptr<zip_writer_archive> zip_writer_archive::open(const std::string& native_path, int append) {
@@ -55,11 +62,9 @@ int zip_writer_archive::open_entry(const char* name, const ::zip_fileinfo& info,
     int rc = prepare_deflater(level);
     if (rc != Z_OK) return rc;
   }
-  // "Version made by" 0 (MS-DOS) as minizip's plain entry points write it: readers then take the low byte of
-  // external_fa as Windows attribute bits.
   int rc = zipOpenNewFileInZip4_64(file_, name, &info, extra_local, size_extra_local, extra_global, size_extra_global,
                                    comment, method, level, deflated ? 1 : 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                                   Z_DEFAULT_STRATEGY, nullptr, 0, 0, flags, zip64);
+                                   Z_DEFAULT_STRATEGY, nullptr, 0, version_made_by_ntfs, flags, zip64);
   if (rc == ZIP_OK && deflated) {
     deflating_ = true;
     crc_ = crc32(0L, Z_NULL, 0);

@@ -1,8 +1,11 @@
 // ziplib_extraction.cpp - entry extraction: to a file by name or the current entry (through the confined
 // writer, missing folders created, data copied in blocks of 8192 bytes), or into memory.
+#include <cstring>
+
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/win32/files_confined.hpp"
+#include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 #include "api32/zip/ziplib_entry_problem.hpp"
 #include "api32/zip/ziplib_extraction_walk.hpp"
@@ -87,7 +90,10 @@ bool uo_nv_ziplib::of_cuextractfile(std::uint32_t aul_unzfile, const std::string
   return extract_current_entry(aul_unzfile, as_filename, as_filepath);
 }
 
+// On every failure the buffer is emptied or holds the bytes read, never what the caller had in it before (a
+// caller that goes on with the buffer would otherwise take an earlier entry's data for this one's).
 bool uo_nv_ziplib::of_extractblob(std::uint32_t aul_unzfile, const std::string& as_filename, blob& ablob_data) {
+  ablob_data.clear();
   if (unzlocatefile(aul_unzfile, as_filename, 2) < 0) {
     messagebox("Ziplib Error in of_extractfile", "Unable to locate file within archive!", msg_icon::stop);
     return false;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "api32/win32/files_confined.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"

@@ -1,6 +1,7 @@
 // The archive front-end over ZIP (the host's zip library) and RAR (the archiver in app_path\lib\).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "api32/compression/uo_nv_compression.hpp"
@@ -183,11 +184,12 @@ TEST_F(Compression, LinksPlantedAroundTheArchiverAreNotFollowed) {
   EXPECT_EQ(read_file(drive / "outside/readme.txt"), "keep");
   EXPECT_EQ(read_file(drive / "outside/a.txt"), "keep too");
   EXPECT_EQ(api32::testing::tree(drive / "y"), std::vector<std::string>{"Data -> " + (drive / "outside")});
-  // a target apart from where the archiver writes: the copy is not read through a link in the stage folder
+  // a target apart from where the archiver writes: the entry comes from the call's own scratch folder, so a
+  // link planted in the folder named for it is neither followed nor read
   fs::create_directories(drive / "stage");
   fs::create_directory_symlink(drive / "outside", drive / "stage/data");
-  EXPECT_FALSE(front.of_extractfile(uo_nv_compression::rar_id, "data\\a.txt", "E:\\z\\b.txt", "E:\\stage\\"));
-  EXPECT_FALSE(exists(drive / "z/b.txt"));
+  EXPECT_TRUE(front.of_extractfile(uo_nv_compression::rar_id, "data\\a.txt", "E:\\z\\b.txt", "E:\\stage\\"));
+  EXPECT_EQ(read_file(drive / "z/b.txt"), "DA");
   EXPECT_EQ(read_file(drive / "outside/a.txt"), "keep too");
 }
 
@@ -223,4 +225,84 @@ TEST_F(Compression, ZipCallsGoToTheHostsZipLibrary) {
   uo_nv_compression orphan;
   EXPECT_EQ(orphan.of_unzopen("E:\\z.zip"), 0u);
   EXPECT_FALSE(orphan.of_extractfile(1, "d/a.txt", "E:\\o.txt", "E:\\"));
+}
+
+TEST_F(Compression, ExtractingOneEntryTouchesNothingButItsTarget) {
+  // the archiver used to write below the caller's folder, over the user's own file of the entry's name, and
+  // the copy step then moved that file away
+  std::string archive = make_rar("m.rar", {{"Mod/a.txt", "archived"}});
+  fs::create_directories(drive / "Mod");
+  write_file(drive / "Mod/a.txt", "MINE");
+  uo_nv_compression front;
+  front.of_unzopen(archive);
+  EXPECT_TRUE(front.of_extractfile(uo_nv_compression::rar_id, "Mod\\a.txt", "E:\\copy.txt", "E:\\"));
+  EXPECT_EQ(read_file(drive / "copy.txt"), "archived");
+  EXPECT_EQ(read_file(drive / "Mod/a.txt"), "MINE");
+  // a target that already holds another file of the name is replaced, and only it
+  write_file(drive / "copy.txt", "old");
+  EXPECT_TRUE(front.of_extractfile(uo_nv_compression::rar_id, "Mod\\a.txt", "E:\\copy.txt", "E:\\"));
+  EXPECT_EQ(read_file(drive / "copy.txt"), "archived");
+  // a missing entry is a failure even where a file of the target's name is already there
+  EXPECT_FALSE(front.of_extractfile(uo_nv_compression::rar_id, "Mod\\none.txt", "E:\\copy.txt", "E:\\"));
+  // the call's scratch folders are gone, the located copy stays where callers look for it
+  EXPECT_EQ(front.of_unzlocatefile(uo_nv_compression::rar_id, "Mod\\a.txt"), 0);
+  std::vector<std::string> left;
+  for (const auto& e : fs::recursive_directory_iterator(app / "tmps"))
+    left.push_back(e.path().lexically_relative(app / "tmps").string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"Mod", "Mod/a.txt"}));
+}
+
+TEST_F(Compression, NamesThatLeaveTheScratchFolderOrAddArgumentsAreRefused) {
+  std::string archive = make_rar("n.rar", {{"a.txt", "A"}});
+  write_file(app / "victim.txt", "keep");  // app_path + "tmps\..\victim.txt"
+  fs::create_directories(app / "tmps");
+  const char* names[] = {
+      "..\\victim.txt",                 // climbs out of tmps\ (and would be deleted first)
+      "sub\\..\\..\\victim.txt",        // climbs further down the name
+      "../victim.txt",                  // either separator
+      "\\victim.txt",                   // a leading separator
+      "/victim.txt",                    //
+      "E:\\victim.txt",                 // a drive
+      "*\" \"E:\\elsewhere\\\" -ap\"",  // a quotation mark ends the argument and adds others
+      "",
+  };
+  uo_nv_compression front;
+  front.of_unzopen(archive);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(front.of_unzlocatefile(uo_nv_compression::rar_id, name), 1);
+    EXPECT_FALSE(front.of_extractfile(uo_nv_compression::rar_id, name, drive.windows("got.txt"), "E:\\"));
+    EXPECT_EQ(read_file(app / "victim.txt"), "keep");
+    EXPECT_FALSE(exists(drive / "got.txt"));
+    EXPECT_FALSE(exists(drive / "elsewhere"));
+  }
+  // an archive name with a quotation mark is not opened at all
+  uo_nv_compression quoted;
+  EXPECT_EQ(quoted.of_unzopen("E:\\n.rar\" \"E:\\x.rar"), 0u);
+  EXPECT_EQ(quoted.of_zipopen("E:\\n.rar\" -ap\".rar"), 0u);
+  EXPECT_FALSE(quoted.of_extractfile(uo_nv_compression::rar_id, "a.txt", drive.windows("got.txt"), "E:\\"));
+  EXPECT_EQ(quoted.of_zipclose(0, ""), api32::uo_nv_ziplib::zip_paramerror);
+  EXPECT_FALSE(exists(drive / "got.txt"));
+}
+
+TEST_F(Compression, AnApplicationFolderWithABlankRunsTheArchiver) {
+  std::string archive = make_rar("b.rar", {{"a.txt", "A"}});
+  temp_dir other;
+  fs::create_directories(other / "my app/lib");
+  fs::copy_file(app / "lib/rar.exe", other / "my app/lib/rar.exe");
+  api32::host::globals().app_path = other.windows("my app") + "\\";
+  uo_nv_compression front;
+  front.of_unzopen(archive);
+  EXPECT_TRUE(front.of_extractfile(uo_nv_compression::rar_id, "a.txt", "E:\\out.txt", "E:\\"));
+  EXPECT_EQ(read_file(drive / "out.txt"), "A");
+  // and it builds archives there: a name with "/" is staged in its folder like one with "\"
+  temp_dir src;
+  fs::create_directories(src / "sub");
+  write_file(src / "sub/s.txt", "slash");
+  EXPECT_EQ(front.of_zipopen("E:\\made.rar"), uo_nv_compression::rar_id);
+  EXPECT_EQ(front.of_importfile(0, "sub/s.txt", "", src.windows() + "\\"), 1);
+  EXPECT_EQ(front.of_importfile(0, "..\\outside.txt", "", src.windows() + "\\"), -1);
+  EXPECT_EQ(front.of_zipclose(0, ""), 1);
+  EXPECT_EQ(api32::testing::run_output("bsdtar -xOf '" + (drive / "made.rar") + "' sub/s.txt"), "slash");
 }

@@ -227,6 +227,7 @@ TEST(DownloadNames, OnlyTheLastComponentWithoutControlsAndLeadingDots) {
       {"a\x01\x1f\x7f"
        "b\tc.zip",
        "abc.zip"},
+      {"say \"hi\".zip", "say hi.zip"},  // no Windows file name holds a quotation mark
       {"caf\xC3\xA9.zip", "caf\xC3\xA9.zip"},
       {"bad\xFF.zip", "bad\xEF\xBF\xBD.zip"},
       {long_stem + ".zip", std::string(196, 'n') + ".zip"},

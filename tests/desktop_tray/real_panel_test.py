@@ -6,7 +6,7 @@ status-notifier-watcher, with openbox, on the X display and session bus this scr
 The `api32 tray` command shows a two-colour icon (left half red, right half blue) and prints every message its
 window receives. Checked through screenshots and xdotool: the icon shows the right way round, a left click
 reaches the host, a right click reaches the host and opens the menu, and choosing the menu's item reaches the
-host. Exit status 0 when every check holds, 1 with the failed check, 77 (skipped) when the panel cannot start.
+host; then the panel and its watcher are ended and started again, and the icon must come back and answer. Exit status 0 when every check holds, 1 with the failed check, 77 (skipped) when the panel cannot start.
 """
 import argparse
 import os
@@ -164,6 +164,17 @@ def xdotool(display, *args):
     subprocess.run(["xdotool", *args], timeout=10, check=True, env=dict(os.environ, DISPLAY=display))
 
 
+def stop(processes):
+    for p in reversed(processes):  # only the processes this script started
+        if p.poll() is None:
+            p.terminate()
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+
+
 def start_panel(kind, home, started):
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"))
     log = open(os.path.join(home, kind + ".log"), "w")
@@ -249,18 +260,27 @@ def main():
         xdotool(display, "key", "Down", "Return")
         if not host.wait_line("menu: Test"):
             fail("choosing the menu's item did not reach the host; it printed %s" % host.seen)
+
+        # The panel (and its watcher) ends and starts again: the icon registers again by itself and answers.
+        stop(started[1:])
+        del started[1:]
+        if not wait_for(lambda: not find_icon(display), 10, 0.3):
+            fail("the icon stayed on the screen after the panel ended")
+        start_panel(args.panel, home, started)
+        box = wait_for(lambda: find_icon(display), 30, 0.3)
+        if not box or box[0] == "wrong way round":
+            fail("the icon did not come back after the panel restarted: %s" % (box,))
+        time.sleep(1.0)
+        xdotool(display, "mousemove", str((box[0] + box[2]) // 2), str((box[1] + box[3]) // 2))
+        time.sleep(0.3)
+        xdotool(display, "click", "1")
+        if not host.wait_line("WM_LBUTTONUP"):
+            fail("a left click after the restart did not reach the host; it printed %s" % host.seen)
         print("OK", args.panel, flush=True)
     finally:
         if host:
             host.stop()
-        for p in reversed(started):  # only the processes this script started
-            if p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+        stop(started)
         shutil.rmtree(home, ignore_errors=True)
 
 

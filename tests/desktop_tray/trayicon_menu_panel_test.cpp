@@ -3,6 +3,8 @@
 // the host window when a panel opens the menu, no second popup, and registrations a watcher refuses.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "api32/desktop/uo_nv_trayicon.hpp"
 #include "api32/win32/desktop_tray.hpp"
 #include "icon_files.hpp"
@@ -134,6 +136,13 @@ TEST_F(TrayMenuOnPanels, PanelShowsTheHostsItemsAndAChoiceReachesTheClickedEvent
   EXPECT_TRUE(event(item, 0, "opened"));
   EXPECT_TRUE(pump_until([&] { return received.size() >= 4; }));
   EXPECT_EQ(received.size(), 4u);
+  // A panel that sends no "opened" or "closed" (only AboutToShowGroup): a right click soon after another is
+  // still a right click of its own.
+  pump_until([] { return false; }, std::chrono::milliseconds(400));
+  GVariant* root_only = g_variant_new_fixed_array(G_VARIANT_TYPE_INT32, std::array<std::int32_t, 1>{0}.data(), 1, 4);
+  EXPECT_TRUE(menu_call(item, "AboutToShowGroup", g_variant_new_tuple(&root_only, 1)));
+  EXPECT_TRUE(pump_until([&] { return received.size() >= 6; }));
+  EXPECT_EQ(received.size(), 6u);
 
   tray.removefromtray(host);
   EXPECT_TRUE(pump_until([&] { return panel.items().empty(); }));

@@ -126,6 +126,24 @@ TEST_F(ZipExtraction, BlobHoldsTheEntryOrReportsAMissingName) {
   EXPECT_EQ(boxes.boxes(), expected);
 }
 
+TEST_F(ZipExtraction, AFailedBlobExtractionNeverLeavesTheCallersOldBytes) {
+  // an entry that cannot be opened (encrypted, an unknown method) or found: the buffer no longer holds
+  // what it held before, which a caller would take for the entry's data
+  const struct {
+    const char* archive;
+    const char* entry;
+  } rows[] = {
+      {"encrypted-flag.zip", "secret.txt"}, {"method-unknown.zip", "m.bin"}, {"infozip-tree.zip", "nothing.txt"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.archive);
+    open_archive a(zl, r.archive);
+    std::string stale = "bytes of an earlier entry";
+    blob data(stale.begin(), stale.end());
+    EXPECT_FALSE(zl.of_extractblob(a, r.entry, data));
+    EXPECT_TRUE(data.empty()) << std::string(data.begin(), data.end());
+  }
+}
+
 TEST_F(ZipExtraction, EntriesWithZip64SizesAndOffsetsExtract) {
   // sizes and local header offsets given in Zip64 extra fields, as entries beyond 4 GiB have them
   std::string text;

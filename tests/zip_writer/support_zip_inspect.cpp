@@ -100,6 +100,23 @@ std::string zipinfo_line(const std::string& native_zip, const std::string& entry
   return "";
 }
 
+std::vector<std::string> names_extracted_by(const std::string& reader, const std::string& native_zip) {
+  api32::testing::temp_dir out;
+  std::string zip = quoted(native_zip), into = quoted(out.path());
+  std::string command;
+  if (reader == "unzip")
+    command = "unzip -q " + zip + " -d " + into;
+  else if (reader == "bsdtar")
+    command = "bsdtar -xf " + zip + " -C " + into;
+  else if (reader == "7zz")
+    command = "7zz x -y -bd " + zip + " -o" + into;
+  else
+    command = std::string(api32::testing::python()) +
+              " -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' " + zip + " " + into;
+  if (api32::testing::run(command + " >/dev/null 2>&1") != 0) return {};
+  return api32::testing::tree(out.path());
+}
+
 std::string crc_hex(const std::string& bytes) {
   uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
   char buffer[9];

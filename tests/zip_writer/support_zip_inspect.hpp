@@ -35,6 +35,9 @@ listing python_listing(const std::string& native_zip);
 int unzip_test(const std::string& native_zip);
 /// `zipinfo` line of one entry (Info-ZIP's view of attributes, text flag, method, date), or "" when absent.
 std::string zipinfo_line(const std::string& native_zip, const std::string& entry_name);
+/// The files `reader` ("unzip", "bsdtar", "7zz" or "python") extracts from the archive, as paths below the
+/// folder it extracted to, sorted; empty when the reader failed.
+std::vector<std::string> names_extracted_by(const std::string& reader, const std::string& native_zip);
 /// The CRC-32 of a byte string as 8 lower-case hex digits.
 std::string crc_hex(const std::string& bytes);
 

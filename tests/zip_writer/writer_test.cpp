@@ -125,7 +125,7 @@ TEST_F(ZipWriter, EntryCarriesNameLocalDateAttributesAndTextFlag) {
   EXPECT_EQ(text.date, "2010-05-21 14:03:06");  // MS-DOS times count in steps of two seconds
   EXPECT_EQ(text.external_attr, api32::win32::GetFileAttributesA(R"(C:\data\readme.txt)"));
   EXPECT_EQ(text.method, 8);
-  EXPECT_EQ(text.create_system, 0);  // MS-DOS: the attribute byte is read as Windows attributes
+  EXPECT_EQ(text.create_system, 11);  // NTFS: the attribute byte is read as Windows attributes
   EXPECT_EQ(text.crc, zip_inspect::crc_hex("Install the mod.\r\nEnjoy.\r\n"));
   EXPECT_EQ(text.flag_bits & 0x800, 0u);  // a plain ASCII name
 
@@ -172,6 +172,27 @@ TEST_F(ZipWriter, EntryNamesFromDriveRelativeAndNativePaths) {
   // the non-ASCII name is stored as UTF-8 and says so; the others do not
   for (const auto& e : listing.entries) EXPECT_EQ(e.flag_bits & 0x800, e.name == "Grüße/ß.txt" ? 0x800u : 0u) << e.name;
   EXPECT_EQ(zip_inspect::unzip_test(zip), 0);
+}
+
+TEST_F(ZipWriter, NonAsciiNamesExtractAlikeWithEveryReader) {
+  // Debian's unzip decodes the name of an entry "made by" MS-DOS from the OEM code page despite the UTF-8 flag
+  make_file("src/Übersicht.txt", "u");
+  make_file("src/Grüße/ß.txt", "s");
+  make_file("src/plain.txt", "p");
+  std::uint32_t h = zl.of_zipopen(zip_windows);
+  ASSERT_NE(h, 0u);
+  for (const char* name : {R"(Übersicht.txt)", R"(Grüße\ß.txt)", R"(plain.txt)"})
+    EXPECT_EQ(zl.of_importfile(h, std::string(R"(C:\src\)") + name, ""), 0) << name;
+  ASSERT_EQ(zl.of_zipclose(h, ""), 0);
+
+  std::vector<std::string> expected{"src"};  // the entries are named src/...
+  for (const auto& path : api32::testing::tree(dir / "src")) expected.push_back("src/" + path);
+  ASSERT_EQ(expected.size(), 5u);  // src, src/Grüße and three files
+  for (const char* reader : {"unzip", "bsdtar", "7zz", "python"})
+    EXPECT_EQ(zip_inspect::names_extracted_by(reader, zip), expected) << reader;
+  // zipinfo names the host and the attributes as it does for a Windows archive
+  std::string line = zip_inspect::zipinfo_line(zip, "src/plain.txt");
+  EXPECT_NE(line.find(" ntf "), std::string::npos) << line;
 }
 
 TEST_F(ZipWriter, RefusedAndMissingSourcesAddNothingAndTheArchiveStaysUsable) {

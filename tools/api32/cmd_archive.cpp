@@ -33,6 +33,20 @@ bool read_all(const std::string& native, api32::blob& out) {
   return !in.bad();
 }
 
+// Hands the file's bytes to `sink` in blocks; false when the file cannot be read (or `sink` refuses).
+template <class Sink>
+bool copy_file_to(const std::string& native, Sink&& sink) {
+  std::ifstream in(native, std::ios::binary);
+  if (!in) return false;
+  std::vector<std::uint8_t> block(65536);
+  while (in) {
+    in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
+    std::streamsize got = in.gcount();
+    if (got > 0 && !sink(block.data(), static_cast<std::size_t>(got))) return false;
+  }
+  return !in.bad();
+}
+
 bool write_all(const std::string& native, const api32::blob& data) {
   std::ofstream out(native, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
@@ -64,6 +78,18 @@ void report_failed_entry(std::uint32_t handle, const std::string& entry, const s
     fail("refused " + escape_controls(entry) + " in " + archive + ": " + api32::zipentry::describe(problem));
 }
 
+// Creates the folder with its missing parents; says why on stderr (one line) when it cannot.
+bool make_folder(const std::string& folder) {
+  std::error_code ec;
+  std::string native = native_path(folder);
+  fs::create_directories(native, ec);
+  if (ec || !fs::is_directory(native)) {
+    fail("cannot create the folder " + folder + (ec ? ": " + ec.message() : ": a file is in the way"));
+    return false;
+  }
+  return true;
+}
+
 int list(const std::string& archive, const std::string& extract_to, bool table, bool json) {
   std::string native = native_path(archive);
   if (!fs::is_regular_file(native)) {
@@ -80,7 +106,7 @@ int list(const std::string& archive, const std::string& extract_to, bool table, 
       return 0;
     }
     std::string base = windows_folder(extract_to);
-    fs::create_directories(native_path(extract_to));
+    if (!make_folder(extract_to)) return 1;
     front.of_cudwdirectory(path, rows, base, true);
     std::printf("RAR archives give no listing rows; extracted %s to %s\n", archive.c_str(),
                 native_path(extract_to).c_str());
@@ -91,7 +117,7 @@ int list(const std::string& archive, const std::string& extract_to, bool table, 
   front.of_unzclose(handle);
   std::string base;
   if (!extract_to.empty()) {
-    fs::create_directories(native_path(extract_to));
+    if (!make_folder(extract_to)) return 1;
     base = windows_folder(extract_to);
   }
   bool terminal = ::isatty(STDERR_FILENO) != 0;
@@ -152,7 +178,26 @@ int cat(const std::string& archive, const std::string& entry) {
     fail("no such archive: " + archive);
     return 1;
   }
-  api32::blob data;
+  // The entry goes to stdout block by block, so memory does not grow with its size. Its first MiB is held
+  // back until the entry was read whole: an entry of up to 1 MiB that fails its check (a CRC mismatch found at
+  // its end) writes nothing; a larger one has been streamed when the failure is found, as unzip -p does.
+  constexpr std::size_t held_back = 1 << 20;
+  api32::blob pending;
+  bool streaming = false;
+  bool written = true;
+  auto put = [&written](const std::uint8_t* data, std::size_t size) {
+    written = written && std::fwrite(data, 1, size, stdout) == size;
+    return written;
+  };
+  auto to_stdout = [&](const std::uint8_t* data, std::size_t size) {
+    if (streaming) return put(data, size);
+    pending.insert(pending.end(), data, data + size);
+    if (pending.size() <= held_back) return true;
+    streaming = true;
+    bool ok = put(pending.data(), pending.size());
+    api32::blob().swap(pending);
+    return ok;
+  };
   if (is_rar(path)) {
     api32::uo_nv_compression front;
     front.of_unzopen(path);
@@ -161,24 +206,32 @@ int cat(const std::string& archive, const std::string& entry) {
       return 1;
     }
     std::string copy = api32::host::globals().app_path + "tmps\\" + entry;
-    read_all(native_path(copy), data);
+    bool read = copy_file_to(native_path(copy), to_stdout);
     api32::files::file_delete(copy);
+    if (!read && written) {
+      fail("could not read " + escape_controls(entry) + " extracted from " + archive);
+      return 1;
+    }
   } else {
     auto zip = api32::host::globals().gziplib;
-    std::uint32_t handle = zip->of_unzopen(path);
+    std::uint32_t handle = zip ? zip->of_unzopen(path) : 0;
     if (handle == 0) return 1;
     std::string name = entry;
     bool found = locate_entry(*zip, handle, name);
-    bool ok = found && zip->of_extractblob(handle, name, data);
-    if (found && !ok) report_failed_entry(handle, name, archive, "could not read " + escape_controls(name));
+    bool ok = found && zip->stream_entry(handle, name, to_stdout);
+    if (found && !ok && written) report_failed_entry(handle, name, archive, "could not read " + escape_controls(name));
     zip->of_unzclose(handle);
     if (!found) {
       fail("no entry " + escape_controls(entry) + " in " + archive);
       return 1;
     }
-    if (!ok) return 1;
+    if (!ok && written) return 1;
   }
-  std::fwrite(data.data(), 1, data.size(), stdout);
+  put(pending.data(), pending.size());  // read whole: what was held back goes out
+  if (std::fflush(stdout) != 0 || !written) {
+    fail("could not write " + escape_controls(entry) + " to the standard output");
+    return 1;
+  }
   return 0;
 }
 

@@ -1,5 +1,6 @@
 // cmd_file.cpp - filetime, touch, attrib-normal.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "api32/abi/values_bridge.hpp"
@@ -66,6 +67,13 @@ void add_file_commands(CLI::App& app, int& status) {
   auto* a = app.add_subcommand("attrib-normal", "clear a file's read-only, hidden, system and archive attributes");
   a->add_option("FILE", attrib_file)->required();
   a->callback([&status] {
+    // the class answers 1 whatever happened: a missing file is found here
+    std::error_code ec;
+    if (!std::filesystem::exists(native_path(attrib_file), ec)) {
+      fail("no such file: " + attrib_file);
+      status = 1;
+      return;
+    }
     api32::uo_nv_file().of_setfileattribute_normal(windows_path(attrib_file));
     status = 0;
   });

@@ -1,4 +1,5 @@
 // cmd_process.cpp - run and find-process.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 
 namespace api32::tool {
 namespace {
+
+// The status of a run whose program was ended because the time-out ran out, as timeout(1) gives it.
+constexpr int timed_out_status = 124;
 
 struct run_options {
   bool no_wait = false;
@@ -63,7 +67,14 @@ int run(const run_options& o) {
     fail("could not start: " + line);
     return 1;
   }
-  return 0;
+  if (o.no_wait) return 0;
+  if (process.last_run_timed_out()) return timed_out_status;
+  auto code = process.last_exit_code();
+  if (!code) {
+    fail("could not learn how the program ended: " + line);
+    return 1;
+  }
+  return static_cast<int>(std::min<std::uint32_t>(*code, 255));  // a process's status has 8 bits
 }
 
 int find_process(const std::string& name, int nth) {
@@ -82,7 +93,10 @@ int find_process(const std::string& name, int nth) {
 
 void add_process_commands(CLI::App& app, int& status) {
   static run_options o;
-  auto* r = app.add_subcommand("run", "start a program (never through a shell), wait for it with a time-out");
+  auto* r = app.add_subcommand("run",
+                               "start a program (never through a shell), wait for it with a time-out; exits with the "
+                               "program's status (255 for a larger code), 124 when the time-out ended it, 1 when it "
+                               "could not start, 0 with --no-wait");
   r->add_flag("--no-wait", o.no_wait, "return as soon as the program started");
   r->add_option("--timeout", o.timeout, "seconds to wait before the program is ended (default: no time-out)");
   r->add_flag("--hide", o.hide, "start with the window hidden");

@@ -1,5 +1,6 @@
 // main.cpp - the reference host `api32`: installs the host services and drives the library's classes from the
-// command line. Exit status: 0 success, 1 the operation failed, 2 wrong usage.
+// command line. Exit status: 0 success, 1 the operation failed, 2 wrong usage; run passes its program's status
+// on (124 when the time-out ended it).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
   CLI::App app{"api32 - the reference host of the api32 library: archives, processes, file times, desktop"};
   app.require_subcommand(0, 1);
   app.set_help_all_flag("--help-all", "help for every subcommand");
+  // a usage error is one line on stderr
+  app.failure_message([](const CLI::App*, const CLI::Error& e) { return "api32: " + std::string(e.what()) + "\n"; });
   bool show_version = false;
   app.add_flag("--version", show_version, "print the library's version");
   int status = 0;
