@@ -89,9 +89,9 @@ API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_
   return guarded([&] {
     if (!object_name<api32::datastore>::live(datastore)) return error_result(API32_E_OBJECT, "not a datastore");
     auto value = static_cast<const api32::datastore*>(datastore)->getitemstring(row, column ? column : "");
-    result_box* box = new_box();
+    owned_box box(new_box());
     value_traits<std::optional<std::string>>::to(box->arena, value, box->result.value);
-    return finish(box);
+    return finish(std::move(box));
   });
 }
 

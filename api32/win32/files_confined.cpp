@@ -212,6 +212,13 @@ confined_outcome confined_folder::remove_file(const std::vector<std::string>& co
   return {};
 }
 
+std::optional<std::int64_t> confined_folder::modified_time(const std::vector<std::string>& components) {
+  unique_fd fd = open_file(components);
+  struct stat st;
+  if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_mtime);
+}
+
 std::optional<std::uint64_t> confined_folder::available_bytes() const {
   struct statvfs info;
   if (::fstatvfs(base_.get(), &info) != 0 || info.f_frsize == 0) return std::nullopt;

@@ -118,6 +118,9 @@ public:
   /// Creates an empty file under a fresh hidden name (".name.<random>.part") in the base folder, for data that
   /// another writer delivers by path before it is moved in; its name, or nullopt with the outcome.
   std::optional<std::string> create_partial(const std::string& name, confined_outcome& outcome);
+  /// The last-write time (seconds since 1970, UTC) of an existing regular file below the base; nullopt when
+  /// there is none.
+  std::optional<std::int64_t> modified_time(const std::vector<std::string>& components);
   /// Moves a file of the base folder (a name the caller made, such as a partial download) to `name` in the
   /// base folder without replacing anything: `name`, else "stem (1).ext", "stem (2).ext", ... The name used,
   /// or nullopt with the outcome in `outcome`.

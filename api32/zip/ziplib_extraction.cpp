@@ -2,6 +2,7 @@
 // writer, missing folders created, data copied in blocks of 8192 bytes), or into memory.
 #include <cstring>
 
+#include "api32/host/extraction_report.hpp"
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/win32/files_confined.hpp"
@@ -50,6 +51,12 @@ bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::s
     own_folder = win32::open_confined_base(target.base, folder_error);
     folder = own_folder.get();
   }
+  const auto policy = host::existing_files();
+  if (folder && policy == host::existing_file_policy::keep_newer) {
+    auto in_place = folder->modified_time(target.components);
+    auto entry_time = zipentry::current_entry_time(aul_unzfile);
+    if (in_place && entry_time && *in_place >= *entry_time) return refuse("a file as new or newer is in the way");
+  }
   if (unzopencurrentfile(aul_unzfile) != unz_ok) return entry_problem();  // also encrypted and undecodable
   std::unique_ptr<win32::confined_file> file;
   win32::confined_outcome outcome;
@@ -57,14 +64,19 @@ bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::s
     unzclosecurrentfile(aul_unzfile);
     return refuse(folder_error);
   }
-  if (!(outcome = folder->create_file(target.components, win32::existing_target::replace_if_free, 0666, file))) {
+  const auto existing = policy == host::existing_file_policy::keep ? win32::existing_target::keep
+                                                                   : win32::existing_target::replace_if_free;
+  if (!(outcome = folder->create_file(target.components, existing, 0666, file))) {
     unzclosecurrentfile(aul_unzfile);
     return refuse(win32::describe(outcome));
   }
   blob block(block_size);
   std::int16_t rc = unzreadcurrentfile(aul_unzfile, block, block_size);
-  while (rc >= 1 && (outcome = file->write(block.data(), static_cast<std::size_t>(rc))))
+  host::progress_meter* progress = extraction_walk_ ? extraction_walk_->progress.get() : nullptr;
+  while (rc >= 1 && (outcome = file->write(block.data(), static_cast<std::size_t>(rc)))) {
+    if (progress) progress->add_bytes(static_cast<std::uint64_t>(rc));
     rc = unzreadcurrentfile(aul_unzfile, block, block_size);
+  }
   if (!outcome) {
     unzclosecurrentfile(aul_unzfile);
     return refuse(win32::describe(outcome));  // the temporary goes with the file

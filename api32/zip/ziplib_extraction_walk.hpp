@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "api32/host/archive_progress.hpp"
 #include "api32/win32/files_confined.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
@@ -17,7 +18,8 @@ struct uo_nv_ziplib::extraction_walk {
   std::string base;     ///< the Windows base folder every entry goes below
   std::string refusal;  ///< when not empty, no entry is extracted, and this is why
   std::unique_ptr<win32::confined_folder> folder;
-  std::string folder_error;  ///< why the base folder could not be opened
+  std::string folder_error;                        ///< why the base folder could not be opened
+  std::unique_ptr<host::progress_meter> progress;  ///< made with the totals, once they are known
 
   /// The base folder, opened (and made) on first use; null with folder_error set when it cannot be.
   win32::confined_folder* confined();

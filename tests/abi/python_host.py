@@ -7,6 +7,7 @@ Exit status 0 when every check holds; the first failed check is printed.
 """
 import ctypes as C
 import os
+import shutil
 import sys
 import tempfile
 import zipfile
@@ -101,4 +102,5 @@ lib.api32_release(r)
 lib.api32_datastore_destroy(ds)
 front.destroy(front_object)
 ziplib.destroy(zip_object)
+shutil.rmtree(work, ignore_errors=True)
 print("python host: ok")

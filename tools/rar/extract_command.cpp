@@ -368,7 +368,7 @@ void extraction::run(int archive_fd, const std::string& windows_path) {
 
 }  // namespace
 
-void run_extract(const options& opt, status& st) {
+unique_fd open_archive(const options& opt, status& st) {
   auto native = archive_native_path(opt.archive, false);
   unique_fd fd(native ? ::open(native->c_str(), O_RDONLY | O_CLOEXEC) : -1);
   struct stat info;
@@ -376,11 +376,14 @@ void run_extract(const options& opt, status& st) {
     fd.close();
     errno = EISDIR;
   }
-  if (!fd) {
-    st.report(exit_code::open_error, "cannot open " + opt.archive + ": " + error_text(native ? errno : ENOENT));
-    return;
-  }
-  extraction(opt, st, opt.archive).run(fd.get(), api32::win32::to_windows_path(*native));
+  if (!fd) st.report(exit_code::open_error, "cannot open " + opt.archive + ": " + error_text(native ? errno : ENOENT));
+  return fd;
+}
+
+void run_extract(const options& opt, status& st) {
+  unique_fd fd = open_archive(opt, st);
+  auto native = archive_native_path(opt.archive, false);
+  if (fd && native) extraction(opt, st, opt.archive).run(fd.get(), api32::win32::to_windows_path(*native));
 }
 
 std::optional<std::string> archive_native_path(const std::string& windows_path, bool adding) {
