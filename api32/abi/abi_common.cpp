@@ -103,6 +103,19 @@ API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value) 
   }
 }
 
+API32_EXPORT void api32_set_extraction_limit(uint64_t bytes) { api32::host::globals().extraction_limit = bytes; }
+
+API32_EXPORT void api32_set_extraction_report(api32_skipped_entry_callback callback, void* user) {
+  auto& listener = api32::host::globals().entry_not_extracted;
+  if (!callback) {
+    listener = nullptr;
+    return;
+  }
+  listener = [callback, user](const api32::host::skipped_entry& e) {
+    callback(e.archive.c_str(), e.entry.c_str(), e.reason.c_str(), user);
+  };
+}
+
 }  // extern "C"
 
 namespace {

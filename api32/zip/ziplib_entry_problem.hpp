@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace api32::host {
 class progress_meter;
@@ -56,6 +57,10 @@ std::optional<std::int64_t> current_entry_time(std::uint32_t unzfile);
 /// Why the last extraction of an entry of `unzfile` to a file failed: the entry's problem or what the
 /// confined writer refused ("a symbolic link is in the way (Addon)"); empty after a success.
 std::string extraction_failure(std::uint32_t unzfile);
+/// The names (UTF-8) of the entries of the zip archive at the Windows path `windows_path` whose data overlap
+/// another entry's; empty when there are none or the archive cannot be read.
+std::vector<std::string> overlapping_entries(const std::string& windows_path);
+
 /// Notes the reason of a failed extraction (empty: it succeeded) for extraction_failure.
 void note_extraction_failure(std::uint32_t unzfile, std::string reason);
 

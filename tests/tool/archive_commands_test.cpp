@@ -453,3 +453,22 @@ TEST_F(ApiCommand, RarArchivesListTheirFilesAsBsdtarDoes) {
         << damaged.err;
   }
 }
+
+// Extracting with the listing: one line per entry not written, with its reason; only what was written is
+// counted; any entry not written fails the command.
+TEST_F(ApiCommand, EntriesNotExtractedAreNamedCountedOutAndFailTheCommand) {
+  outcome bomb = api32("list " + in_quotes(archive("overlap-bomb.zip")) + " --extract-to " + in_quotes(work / "b"));
+  EXPECT_EQ(bomb.status, 1) << bomb.err;
+  EXPECT_NE(bomb.err.find("api32: " + archive("overlap-bomb.zip") +
+                          ": bomb/07.bin not extracted: its data overlap another entry's (a zip bomb)\n"),
+            std::string::npos)
+      << bomb.err;
+  EXPECT_EQ(std::count(bomb.err.begin(), bomb.err.end(), '\n'), 21) << bomb.err;
+  EXPECT_NE(bomb.err.find("1 files extracted below " + (work / "b") + ", 20 not extracted"), std::string::npos)
+      << bomb.err;
+  EXPECT_EQ(api32::testing::tree(work / "b"), std::vector<std::string>{"alone.txt"});
+
+  outcome whole = api32("list " + in_quotes(archive("swap-race.zip")) + " --extract-to " + in_quotes(work / "w"));
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_NE(whole.err.find("3 files extracted below "), std::string::npos) << whole.err;
+}
