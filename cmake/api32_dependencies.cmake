@@ -15,6 +15,8 @@ if(API32_BUILD_DESKTOP)
 endif()
 find_path(STB_INCLUDE_DIR stb_image.h PATHS /usr/include/stb /usr/include)
 find_package(CLI11 CONFIG QUIET)
+# the command's JSON output
+find_package(nlohmann_json 3 REQUIRED)
 
 # Builds one area of the library (runtime, zip, process, ...) as a static library of position-independent code:
 #   api32_area(NAME zip SOURCES <globs> DEPENDS <targets>)

@@ -1,26 +1,18 @@
 // rar_extract_fuzz.cpp - the archiver's x command on an arbitrary file (any format libarchive reads), into a
 // folder of its own, with every entry selected and overwriting on.
 //
-// Checks: nothing is written outside the destination, no link is created in it, no temporary file is left,
-// and every descriptor is closed again.
+// Checks: nothing is written outside the destination (nor through a link planted in it), no link is created
+// in it, no temporary of the confined writer is left, and every descriptor is closed again.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "api32/win32/files_confined.hpp"
 #include "api32/win32/paths.hpp"
 #include "fuzz/support/fuzz_support.hpp"
 #include "tools/rar/command_line.hpp"
 #include "tools/rar/commands.hpp"
 #include "tools/rar/exit_status.hpp"
-
-namespace {
-
-bool is_temporary_name(const std::string& name) {
-  if (name.size() != 4 + 16 + 4 || name.rfind("~rar", 0) != 0 || name.compare(20, 4, ".tmp") != 0) return false;
-  return name.find_first_not_of("0123456789abcdef", 4) == 20;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string sandbox = api32::fuzz::scratch() + "/rar";
@@ -28,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   api32::fuzz::remove_tree(sandbox);
   std::filesystem::create_directories(out);
   api32::fuzz::write_file(sandbox + "/in.rar", data, size);
+  // a hostile local user's link in the destination, to a folder beside it that must stay empty
+  std::filesystem::create_directories(sandbox + "/trap");
+  std::filesystem::create_directory_symlink(sandbox + "/trap", out + "/a");
 
   const int descriptors_before = api32::fuzz::open_descriptors();
   rartool::options opt;
@@ -40,12 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   rartool::run_extract(opt, st);
 
   for (const auto& name : api32::fuzz::folder_names(sandbox)) {
-    if (name != "in.rar" && name != "out") api32::fuzz::fail("extraction wrote outside its destination: " + name);
+    if (name != "in.rar" && name != "out" && name != "trap")
+      api32::fuzz::fail("extraction wrote outside its destination: " + name);
   }
+  if (!api32::fuzz::folder_names(sandbox + "/trap").empty())
+    api32::fuzz::fail("extraction wrote through the link planted in its destination");
+  if (std::filesystem::is_symlink(out + "/a")) std::filesystem::remove(out + "/a");
   if (api32::fuzz::holds_symlink(out)) api32::fuzz::fail("extraction created a symbolic link");
   for (const auto& path : api32::fuzz::tree_below(out)) {
     auto slash = path.rfind('/');
-    if (is_temporary_name(slash == std::string::npos ? path : path.substr(slash + 1)))
+    if (api32::win32::is_confined_temporary(slash == std::string::npos ? path : path.substr(slash + 1)))
       api32::fuzz::fail("extraction left a temporary file: " + path);
   }
   if (api32::fuzz::open_descriptors() != descriptors_before) api32::fuzz::fail("a descriptor was left open");

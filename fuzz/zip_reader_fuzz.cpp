@@ -4,18 +4,19 @@
 //
 // Beyond the sanitizers, the target checks what the class promises: reads never return more than the length
 // asked for, an entry that cannot be opened or read whole has a reason (zipentry::current_entry_problem),
-// extraction writes nothing outside its base folder, creates no links, leaves no temporary file
-// behind, and every archive handle and descriptor the walk opened is closed again.
-#include <unistd.h>
-
+// extraction writes nothing outside its base folder (nor through a link planted in it), creates no links,
+// leaves no temporary of the confined writer behind, reports every entry it does not write with a reason, and
+// every archive handle and descriptor the walk opened is closed again.
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "api32/host/host_services.hpp"
 #include "api32/runtime/registry.hpp"
 #include "api32/runtime/text.hpp"
+#include "api32/win32/files_confined.hpp"
 #include "api32/win32/handles.hpp"
 #include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
@@ -88,20 +89,30 @@ void read_every_entry(uo_nv_ziplib& zl, std::uint32_t archive) {
   }
 }
 
-// A temporary file of this process: ".api32-<pid>-<n>.part" (runtime/files.cpp), unless an entry has that name.
+// A temporary of the confined writer (".api32-<16 hex digits>.part"), unless an entry has that name.
 bool is_leftover(const std::string& name, const api32::datastore& table) {
-  const std::string prefix = ".api32-" + std::to_string(::getpid()) + "-";
-  if (name.rfind(prefix, 0) != 0 || name.size() < 5 || name.compare(name.size() - 5, 5, ".part") != 0) return false;
+  if (!api32::win32::is_confined_temporary(name)) return false;
   for (std::int32_t row = 1; row <= table.rowcount(); ++row)
     if (table.getitemstring(row, "filename").value_or("") == name) return false;
   return true;
 }
 
+// A hostile local user's link in the base folder, to a folder beside it that must stay empty.
+void plant_link(const std::string& sandbox, const std::string& out) {
+  std::filesystem::create_directories(sandbox + "/trap");
+  std::filesystem::create_directory_symlink(sandbox + "/trap", out + "/a");
+}
+
 void check_extraction(const std::string& sandbox, const std::string& out, const api32::datastore& table) {
   auto top = api32::fuzz::folder_names(sandbox);
   for (const auto& name : top) {
-    if (name != "in.zip" && name != "out") api32::fuzz::fail("extraction wrote outside its base folder: " + name);
+    if (name != "in.zip" && name != "out" && name != "trap")
+      api32::fuzz::fail("extraction wrote outside its base folder: " + name);
   }
+  if (!api32::fuzz::folder_names(sandbox + "/trap").empty())
+    api32::fuzz::fail("extraction wrote through the link planted in its base folder");
+  // the planted link (unless an entry replaced it with a file) is the only link allowed
+  if (std::filesystem::is_symlink(out + "/a")) std::filesystem::remove(out + "/a");
   if (api32::fuzz::holds_symlink(out)) api32::fuzz::fail("extraction created a symbolic link");
   for (const auto& path : api32::fuzz::tree_below(out)) {
     auto slash = path.rfind('/');
@@ -137,7 +148,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
       api32::datastore table(api32::d_zipfiles());
       (void)zl.of_dwdirectory(archive_windows);
+      plant_link(sandbox, out);
+      // every entry not written is reported, with a reason
+      std::int32_t reported = 0;
+      api32::host::globals().entry_not_extracted = [&](const api32::host::skipped_entry& e) {
+        ++reported;
+        if (e.reason.empty()) api32::fuzz::fail("an entry was reported not extracted without a reason: " + e.entry);
+      };
       (void)zl.of_cudwdirectory(archive_windows, table, api32::win32::to_windows_path(out) + "\\", true);
+      api32::host::globals().entry_not_extracted = nullptr;
+      if (reported > table.rowcount()) api32::fuzz::fail("more entries reported not extracted than listed");
       check_extraction(sandbox, out, table);
     }
   }

@@ -8,7 +8,9 @@ packages=(
   cmake g++ make pkg-config ccache clang-format libgtest-dev libgmock-dev libbenchmark-dev
   # libraries the library builds on
   zlib1g-dev libminizip-dev libdevil-dev libstb-dev libarchive-dev libglib2.0-dev shared-mime-info
-  libgtk-3-dev libwebkit2gtk-4.1-dev libcli11-dev libattr1-dev libbz2-dev liblzma-dev libzstd-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libcli11-dev libattr1-dev libbz2-dev liblzma-dev libzstd-dev nlohmann-json3-dev
+  # the command's man page (made at build time) and the place its completion is installed
+  help2man bash-completion
   # what the tests and benchmarks run
   zip unzip zstd 7zip libarchive-tools python3 procps attr xvfb xauth xdotool dbus libglib2.0-bin python3-gi
   gir1.2-glib-2.0 python3-dbus imagemagick file bc

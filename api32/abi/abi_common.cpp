@@ -89,9 +89,9 @@ API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_
   return guarded([&] {
     if (!object_name<api32::datastore>::live(datastore)) return error_result(API32_E_OBJECT, "not a datastore");
     auto value = static_cast<const api32::datastore*>(datastore)->getitemstring(row, column ? column : "");
-    result_box* box = new_box();
+    owned_box box(new_box());
     value_traits<std::optional<std::string>>::to(box->arena, value, box->result.value);
-    return finish(box);
+    return finish(std::move(box));
   });
 }
 
@@ -101,6 +101,19 @@ API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value) 
   } catch (...) {
     return API32_E_FAILED;
   }
+}
+
+API32_EXPORT void api32_set_extraction_limit(uint64_t bytes) { api32::host::globals().extraction_limit = bytes; }
+
+API32_EXPORT void api32_set_extraction_report(api32_skipped_entry_callback callback, void* user) {
+  auto& listener = api32::host::globals().entry_not_extracted;
+  if (!callback) {
+    listener = nullptr;
+    return;
+  }
+  listener = [callback, user](const api32::host::skipped_entry& e) {
+    callback(e.archive.c_str(), e.entry.c_str(), e.reason.c_str(), user);
+  };
 }
 
 }  // extern "C"

@@ -5,7 +5,13 @@
 #include "api32/win32/memory.hpp"
 
 extern "C" {
-API32_EXPORT uint32_t api32_local_alloc(uint32_t flags, size_t bytes) { return api32::win32::LocalAlloc(flags, bytes); }
+API32_EXPORT uint32_t api32_local_alloc(uint32_t flags, size_t bytes) {
+  try {  // nothing may unwind into a C caller: a block that cannot be had is 0
+    return api32::win32::LocalAlloc(flags, bytes);
+  } catch (...) {
+    return 0;
+  }
+}
 API32_EXPORT uint32_t api32_local_free(uint32_t block) { return api32::win32::LocalFree(block); }
 API32_EXPORT size_t api32_local_size(uint32_t block) { return api32::win32::LocalSize(block); }
 API32_EXPORT int32_t api32_local_write(uint32_t block, size_t offset, const void* data, size_t size) {

@@ -178,6 +178,18 @@ API32_EXPORT api32_result* api32_datastore_getitem(const void* datastore, int32_
  * API32_E_INDEX (unknown name) or API32_E_FAILED. */
 API32_EXPORT int32_t api32_host_set(const char* name, const api32_value* value);
 
+/* Whole-archive extractions (of_cudwdirectory with extraction, on a zip archive): the bytes one may write in
+ * all, its entries' declared sizes checked before anything is written and what is written counted (0 = no
+ * limit, the default). */
+API32_EXPORT void api32_set_extraction_limit(uint64_t bytes);
+/* Receives every entry a whole-archive extraction did not write: the archive as the caller named it, the
+ * entry's name and the reason ("a symbolic link is in the way (Addon)", "its data overlap another entry's (a
+ * zip bomb)", "not enough space: ...", "CRC mismatch", ...), UTF-8 texts valid during the call; `user` is
+ * passed back. NULL removes the callback. Called on the thread that runs the extraction. */
+typedef void (*api32_skipped_entry_callback)(const char* archive, const char* entry, const char* reason,
+                                             void* user);
+API32_EXPORT void api32_set_extraction_report(api32_skipped_entry_callback callback, void* user);
+
 /* Function services of the host. tr2 (the window titles' translation): the callback writes the translation of
  * `text` into `out` (at most out_size bytes, a NUL after it when there is room) and returns its full length in
  * bytes, or a negative value to leave the text as it is; a result longer than out_size is asked for again with

@@ -39,11 +39,14 @@ inline api32_result* finish(result_box* box) {
   box->result.out_count = box->outs.size();
   return &box->result;  // first member: api32_release casts back
 }
+/// A box being filled: freed if filling it throws, handed to the host by finish.
+using owned_box = std::unique_ptr<result_box>;
+inline api32_result* finish(owned_box box) { return finish(box.release()); }
 inline api32_result* error_result(int32_t status, const std::string& message) {
-  result_box* box = new_box();
+  owned_box box(new_box());
   box->result.status = status;
   box->result.error = box->arena.keep(message);
-  return finish(box);
+  return finish(std::move(box));
 }
 
 /// Runs `body` and turns anything it throws into an API32_E_FAILED result, so that no exception reaches a C
@@ -103,7 +106,7 @@ api32_result* call_member(C& object, R (C::*fn)(A...), const api32_value* args, 
   ((ok = ok && (value_traits<std::decay_t<A>>::from(args[I], std::get<I>(storage), why) || ((failed = I), false))),
    ...);
   if (!ok) return error_result(API32_E_ARGUMENTS, "argument " + std::to_string(failed + 1) + ": " + why);
-  result_box* box = new_box();
+  owned_box box(new_box());
   if constexpr (std::is_void_v<R>) {
     (object.*fn)(value_traits<std::decay_t<A>>::get(std::get<I>(storage))...);
     box->result.value.type = API32_NONE;
@@ -120,7 +123,7 @@ api32_result* call_member(C& object, R (C::*fn)(A...), const api32_value* args, 
         }
       }(),
       ...);
-  return finish(box);
+  return finish(std::move(box));
 }
 
 template <class C, class R, class... A>
@@ -170,9 +173,9 @@ variable_entry<C> var(const char* name, T C::*member, bool writable = true) {
   e.description.type_name = value_traits<T>::type_name();
   e.description.writable = writable ? 1 : 0;
   e.get = [member](C& object) {
-    result_box* box = new_box();
+    owned_box box(new_box());
     value_traits<T>::to(box->arena, object.*member, box->result.value);
-    return finish(box);
+    return finish(std::move(box));
   };
   if (writable) {
     e.set = [member](C& object, const api32_value& value) {

@@ -2,6 +2,7 @@
 #include "api32/compression/uo_nv_compression.hpp"
 #include "api32/host/files.hpp"
 #include "api32/host/host_services.hpp"
+#include "api32/win32/files_confined.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
 namespace api32 {
@@ -28,9 +29,10 @@ std::int16_t uo_nv_compression::of_unzlocatefile(std::uint32_t aul_unzfile, cons
   // RAR: the entry is found by extracting it into the scratch folder
   if (!is_safe_entry_name(as_filename) || !is_safe_archive_name(is_archive)) return 1;
   std::string scratch = host::globals().app_path + "tmps\\";
-  files::file_delete(scratch + as_filename);
+  // by descriptors below the scratch folder: the name is the archive's, and no link there is followed
+  win32::confined_remove(scratch, as_filename);
   of_extractfile(aul_unzfile, as_filename, "", scratch);
-  return files::file_exists(scratch + as_filename) ? 0 : 1;
+  return win32::confined_file_exists(scratch + as_filename, as_filename) ? 0 : 1;
 }
 
 std::uint32_t uo_nv_compression::of_zipopen(const std::string& as_filename) {

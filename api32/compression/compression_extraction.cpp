@@ -3,10 +3,10 @@
 #include "api32/host/files.hpp"
 #include "api32/host/host_services.hpp"
 #include "api32/runtime/text.hpp"
+#include "api32/win32/files_confined.hpp"
 #include "api32/win32/files_scratch.hpp"
 #include "api32/win32/paths.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
-#include "api32/zip/ziplib_extraction_walk.hpp"
 
 namespace api32 {
 namespace {
@@ -72,10 +72,10 @@ bool uo_nv_compression::extract_rar_entry(const std::string& as_filename, const 
                         win32::to_windows_path(scratch->path()) + "\"";
   run_rar(command, host.app_path + "lib\\");
 
-  confined_target target = split_target(as_filepath, as_filename);
+  win32::confined_target target = win32::split_confined_target(as_filepath, as_filename);
   if (!target.refusal.empty()) return false;
   std::string why;
-  auto folder = open_extraction_base(target.base, why);
+  auto folder = win32::open_confined_base(target.base, why);
   return folder && scratch->move_out(*components, *folder, target.components, win32::existing_target::replace_if_free);
 }
 

@@ -146,7 +146,7 @@ using api32::abi::host_window;
 extern "C" {
 
 API32_EXPORT const api32_vtable_info* api32_desktop_getVtableInfo_menu_item(void) {
-  return api32::abi::menu_item_binding().info();
+  return api32::abi::guarded_info([] { return api32::abi::menu_item_binding().info(); });
 }
 
 API32_EXPORT void* api32_desktop_window_create(const char* title) {
@@ -169,12 +169,12 @@ API32_EXPORT void* api32_desktop_window_create(const char* title) {
 }
 
 API32_EXPORT void api32_desktop_window_destroy(void* window) {
-  host_window* w = api32::abi::host_window_of(window);
-  if (!w) return;
   {
+    // checked and removed in one step: of two destroys of one window, only one deletes it
     std::lock_guard lock(api32::abi::host_window_mutex);
-    api32::abi::host_windows().erase(w);
+    if (api32::abi::host_windows().erase(window) == 0) return;
   }
+  auto* w = static_cast<host_window*>(window);
   api32::abi::forget_abi_window(w);
   delete w;
 }

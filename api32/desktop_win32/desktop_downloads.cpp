@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "api32/win32/files_confined.hpp"
 #include "api32/win32/last_error.hpp"
 #include "api32/win32/paths.hpp"
 
@@ -19,7 +20,6 @@ namespace {
 
 constexpr std::size_t max_name_bytes = 200;  // room below NAME_MAX for " (n)" and the partial file's decoration
 constexpr std::size_t max_extension_bytes = 16;
-constexpr int max_name_tries = 1000;
 
 // The longest prefix of `text` of at most `limit` bytes that ends on a character boundary.
 std::string utf8_prefix(const std::string& text, std::size_t limit) {
@@ -36,26 +36,18 @@ std::pair<std::string, std::string> split_extension(const std::string& name) {
   return {name.substr(0, point), name.substr(point)};
 }
 
-// Renames without ever replacing: renameat2 where the file system has it, else a hard link (which fails on
-// an existing name), else a check just before the rename.
-bool move_no_replace(const std::string& from, const std::string& to, int& error) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  error = errno;
-  if (error != EINVAL && error != ENOSYS) return false;
-  if (::link(from.c_str(), to.c_str()) == 0) {
-    ::unlink(from.c_str());
-    return true;
-  }
-  error = errno;
-  if (error == EEXIST) return false;
-  struct stat st;
-  if (::lstat(to.c_str(), &st) == 0) {
-    error = EEXIST;
-    return false;
-  }
-  if (::rename(from.c_str(), to.c_str()) == 0) return true;
-  error = errno;
-  return false;
+// The download folder through the confined writer: the partial file and the final name are handled by its
+// descriptor, never through a link.
+std::unique_ptr<confined_folder> open_folder(const std::string& folder) {
+  int error = 0;
+  auto opened = confined_folder::open(folder, false, error);
+  if (!opened) SetLastError(error_from_errno(error));
+  return opened;
+}
+
+std::string base_name(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -104,40 +96,41 @@ std::string safe_download_name(std::string_view suggested) {
 }
 
 std::optional<std::string> create_partial_file(const std::string& folder, const std::string& name) {
-  std::string pattern = folder + "/." + name + ".XXXXXX.part";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  int fd = ::mkostemps(buffer.data(), 5, O_CLOEXEC);
-  if (fd < 0) {
-    set_last_error_from_errno();
+  auto opened = open_folder(folder);
+  if (!opened) return std::nullopt;
+  confined_outcome outcome;
+  auto partial = opened->create_partial(name, outcome);
+  if (!partial) {
+    SetLastError(error_from_errno(outcome.error));
     return std::nullopt;
   }
-  ::close(fd);
-  return std::string(buffer.data());
+  return folder + "/" + *partial;
 }
 
 std::optional<std::string> commit_download(const std::string& partial, const std::string& folder,
                                            const std::string& name) {
-  const auto [stem, extension] = split_extension(name);
-  for (int n = 0; n < max_name_tries; ++n) {
-    std::string candidate = n == 0 ? name : stem + " (" + std::to_string(n) + ")" + extension;
-    std::string target = folder + "/" + candidate;
-    int error = 0;
-    if (move_no_replace(partial, target, error)) return target;
-    if (error != EEXIST) {
-      SetLastError(error_from_errno(error));
-      return std::nullopt;
-    }
+  auto opened = open_folder(folder);
+  if (!opened) return std::nullopt;
+  confined_outcome outcome;
+  auto final_name = opened->move_in_without_replacing(base_name(partial), name, outcome);
+  if (!final_name) {
+    SetLastError(outcome.result == confined_result::exists ? ERROR_FILE_EXISTS : error_from_errno(outcome.error));
+    return std::nullopt;
   }
-  SetLastError(ERROR_FILE_EXISTS);
-  return std::nullopt;
+  return folder + "/" + *final_name;
 }
 
 bool remove_partial_file(const std::string& path) {
-  bool gone = ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  const auto slash = path.rfind('/');
+  auto opened = open_folder(slash == std::string::npos ? std::string(".") : path.substr(0, slash));
+  if (!opened) return errno == ENOENT;
+  const std::string name = base_name(path);
   // The engine writes into "<destination>.wkdownload" first and normally removes it itself.
-  const std::string engine_file = path + ".wkdownload";
-  gone = (::unlink(engine_file.c_str()) == 0 || errno == ENOENT) && gone;
+  bool gone = true;
+  for (const std::string& file : {name, name + ".wkdownload"}) {
+    auto removed = opened->remove_file({file});
+    gone = (removed || removed.error == ENOENT) && gone;
+  }
   return gone;
 }
 

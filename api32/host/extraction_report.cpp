@@ -10,6 +10,8 @@ void report_entry_not_extracted(const std::string& archive, const std::string& e
   if (listener) listener(skipped_entry{archive, entry, reason});
 }
 
+existing_file_policy existing_files() { return globals().existing_files; }
+
 std::uint64_t extraction_limit() { return globals().extraction_limit; }
 
 }  // namespace api32::host

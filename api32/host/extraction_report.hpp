@@ -18,8 +18,19 @@ struct skipped_entry {
                         ///< "its data overlap another entry's data", "no space left ...", ...
 };
 
+/// What extraction does with a file already where an entry goes. A file kept is reported as an entry not
+/// extracted ("exists, not replaced", "a file as new or newer is in the way").
+enum class existing_file_policy {
+  replace,     ///< the file is replaced (the default)
+  keep,        ///< the file is kept
+  keep_newer,  ///< the file is kept unless it is older than the entry's date
+};
+
 /// Tells the host's `entry_not_extracted` listener, if one is installed, that an entry was not extracted.
 void report_entry_not_extracted(const std::string& archive, const std::string& entry, const std::string& reason);
+
+/// The host's choice for files already in place (replace unless the host chose otherwise).
+existing_file_policy existing_files();
 
 /// The host's cap on the bytes one whole-archive extraction may write (0 = none, the default).
 std::uint64_t extraction_limit();

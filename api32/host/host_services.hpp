@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "api32/host/archive_progress.hpp"
 #include "api32/host/extraction_report.hpp"
 
 namespace api32 {
@@ -88,6 +89,11 @@ struct services {
   std::uint64_t extraction_limit = 0;
   /// Receives every entry a whole-archive extraction did not write, with the reason; empty = nobody listens.
   std::function<void(const skipped_entry&)> entry_not_extracted;
+  /// What extraction does with a file already where an entry goes (extraction_report.hpp).
+  existing_file_policy existing_files = existing_file_policy::replace;
+  /// Receives progress of whole-archive extraction, of adding files and of testing archives, at most five
+  /// times a second (archive_progress.hpp); empty = nobody listens.
+  std::function<void(const progress_report&)> archive_progress;
 };
 
 /// The process's host services.

@@ -139,6 +139,17 @@ confined_outcome confined_folder::walk(const std::vector<std::string>& component
   return {};
 }
 
+confined_outcome confined_folder::reach_parent(const std::vector<std::string>& components, bool create,
+                                               parent_folder& parent) {
+  if (components.empty() || !confined_detail::valid_component(components.back()))
+    return {confined_result::unsafe_name, EINVAL, {}};
+  if (auto walked = walk(components, components.size() - 1, create, parent.folder, parent.real); !walked) return walked;
+  parent.key = parent.real.empty() ? std::string() : "/" + joined(parent.real, parent.real.size());
+  parent.name = existing_spelling(parent.folder.get(), parent.key, components.back());
+  parent.shown = parent.real.empty() ? parent.name : joined(parent.real, parent.real.size()) + "/" + parent.name;
+  return {};
+}
+
 confined_outcome confined_folder::make_folder(const std::vector<std::string>& components) {
   unique_fd folder;
   std::vector<std::string> real;
@@ -147,14 +158,11 @@ confined_outcome confined_folder::make_folder(const std::vector<std::string>& co
 
 confined_outcome confined_folder::create_file(const std::vector<std::string>& components, existing_target existing,
                                               unsigned mode, std::unique_ptr<confined_file>& file) {
-  if (components.empty() || !confined_detail::valid_component(components.back()))
-    return {confined_result::unsafe_name, EINVAL, {}};
-  unique_fd folder;
-  std::vector<std::string> real;
-  if (auto walked = walk(components, components.size() - 1, true, folder, real); !walked) return walked;
-  const std::string key = real.empty() ? std::string() : "/" + joined(real, real.size());
-  const std::string name = existing_spelling(folder.get(), key, components.back());
-  const std::string shown = real.empty() ? name : joined(real, real.size()) + "/" + name;
+  parent_folder parent;
+  if (auto reached = reach_parent(components, true, parent); !reached) return reached;
+  const unique_fd& folder = parent.folder;
+  const std::string& name = parent.name;
+  const std::string& shown = parent.shown;
   unique_fd replaced;
   struct stat st;
   mode_t keep_mode = 0;
@@ -177,8 +185,8 @@ confined_outcome confined_folder::create_file(const std::vector<std::string>& co
     unique_fd fd(::openat(folder.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (fd) {
       if (keeps_mode) ::fchmod(fd.get(), keep_mode);
-      file.reset(new confined_file(*this, std::move(folder), std::move(real), std::move(temp), name, std::move(fd),
-                                   std::move(replaced)));
+      file.reset(new confined_file(*this, std::move(parent.folder), std::move(parent.real), std::move(temp),
+                                   parent.name, std::move(fd), std::move(replaced)));
       return {};
     }
     if (errno != EEXIST) return {confined_result::failed, errno, shown};
@@ -187,16 +195,28 @@ confined_outcome confined_folder::create_file(const std::vector<std::string>& co
 }
 
 unique_fd confined_folder::open_file(const std::vector<std::string>& components) {
-  if (components.empty() || !confined_detail::valid_component(components.back())) return {};
-  unique_fd folder;
-  std::vector<std::string> real;
-  if (!walk(components, components.size() - 1, false, folder, real)) return {};
-  const std::string key = real.empty() ? std::string() : "/" + joined(real, real.size());
-  const std::string name = existing_spelling(folder.get(), key, components.back());
-  unique_fd fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  parent_folder parent;
+  if (!reach_parent(components, false, parent)) return {};
+  unique_fd fd(::openat(parent.folder.get(), parent.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat st;
   if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return fd;
+}
+
+confined_outcome confined_folder::remove_file(const std::vector<std::string>& components) {
+  parent_folder parent;
+  if (auto reached = reach_parent(components, false, parent); !reached) return reached;
+  if (::unlinkat(parent.folder.get(), parent.name.c_str(), 0) != 0)
+    return {confined_result::failed, errno, parent.shown};
+  if (auto it = names_.find(parent.key); it != names_.end()) it->second.erase(text::lower(parent.name));
+  return {};
+}
+
+std::optional<std::int64_t> confined_folder::modified_time(const std::vector<std::string>& components) {
+  unique_fd fd = open_file(components);
+  struct stat st;
+  if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_mtime);
 }
 
 std::optional<std::uint64_t> confined_folder::available_bytes() const {

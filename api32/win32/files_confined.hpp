@@ -113,6 +113,14 @@ public:
                                std::unique_ptr<confined_file>& file);
   /// Opens an existing regular file below the base for reading; an invalid descriptor when there is none.
   unique_fd open_file(const std::vector<std::string>& components);
+  /// Removes the file (not a folder) `components` below the base; a link there is removed, not followed.
+  confined_outcome remove_file(const std::vector<std::string>& components);
+  /// Creates an empty file under a fresh hidden name (".name.<random>.part") in the base folder, for data that
+  /// another writer delivers by path before it is moved in; its name, or nullopt with the outcome.
+  std::optional<std::string> create_partial(const std::string& name, confined_outcome& outcome);
+  /// The last-write time (seconds since 1970, UTC) of an existing regular file below the base; nullopt when
+  /// there is none.
+  std::optional<std::int64_t> modified_time(const std::vector<std::string>& components);
   /// Moves a file of the base folder (a name the caller made, such as a partial download) to `name` in the
   /// base folder without replacing anything: `name`, else "stem (1).ext", "stem (2).ext", ... The name used,
   /// or nullopt with the outcome in `outcome`.
@@ -131,6 +139,15 @@ public:
 private:
   friend class confined_file;
   explicit confined_folder(unique_fd base);
+  // The folder holding the last of some components, and that last name as it is spelled there.
+  struct parent_folder {
+    unique_fd folder;
+    std::vector<std::string> real;  // spellings of the folders below the base
+    std::string key;                // their path, for the name cache
+    std::string name;               // the last component's existing spelling (or as given)
+    std::string shown;              // the whole path below the base, for messages
+  };
+  confined_outcome reach_parent(const std::vector<std::string>& components, bool create, parent_folder& parent);
   // Walks down to components[0..count), making missing folders when `create`; `real` gets the spellings.
   confined_outcome walk(const std::vector<std::string>& components, std::size_t count, bool create, unique_fd& folder,
                         std::vector<std::string>& real);
@@ -150,6 +167,32 @@ private:
 /// component is ".." (or reads as ".." on Windows: "...", ". ."), or the name is absolute or has a drive.
 /// Empty and "." components are dropped.
 std::optional<std::vector<std::string>> confined_components(std::string_view name);
+
+/// Where a file named by an archive goes: the folder the caller chose (Windows form, reached by name) and
+/// the components below it that came from the archive (walked by the writer).
+struct confined_target {
+  std::string base;
+  std::vector<std::string> components;
+  std::string refusal;  ///< not empty: nothing may be written, and this is why
+};
+/// Splits the caller's target `filepath` (a Windows path) for the entry `entry_name`: when the path ends with
+/// the entry's name (compared without regard to case), that whole name is walked below the rest, so a link
+/// planted at any of its folders is met; otherwise only the file's name is walked below its folder. A path
+/// that ends with a separator, or that repeats a name that climbs (".."), is refused.
+confined_target split_confined_target(const std::string& filepath, const std::string& entry_name);
+/// Opens the Windows folder `base` ("" = the current folder) as a confined folder, making it with its
+/// missing parents; null with a reason in `error`.
+std::unique_ptr<confined_folder> open_confined_base(const std::string& base, std::string& error);
+/// Opens the Windows folder `base` as a confined folder only when it exists already; null otherwise.
+std::unique_ptr<confined_folder> open_confined_base_existing(const std::string& base);
+/// True when the file `filepath` exists as the writer reaches it: its part that repeats `entry_name` walked
+/// by descriptors (a link planted on the way does not count).
+bool confined_file_exists(const std::string& filepath, const std::string& entry_name);
+/// Removes the file `entry_name` below the existing Windows folder `base` by descriptor; true when removed.
+bool confined_remove(const std::string& base, const std::string& entry_name);
+/// Copies what `source` holds from its current position into a new file `components` below `to`
+/// (replacing what is there), committed only once whole.
+confined_outcome copy_into(int source, confined_folder& to, const std::vector<std::string>& components);
 
 /// True for the names of the writer's temporaries, so callers and tests can tell one left behind.
 bool is_confined_temporary(std::string_view name);

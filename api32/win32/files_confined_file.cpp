@@ -13,21 +13,6 @@
 namespace api32::win32 {
 namespace {
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    if (put == 0) {
-      errno = EIO;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 // "pack.zip" -> {"pack", ".zip"}; a name that starts with its only point has no extension.
 std::pair<std::string, std::string> split_extension(const std::string& name) {
   const auto point = name.rfind('.');
@@ -135,6 +120,38 @@ confined_outcome confined_file::commit(std::optional<struct timespec> modified) 
   for (const auto& part : folder_path_) key += "/" + part;
   owner_.remember(key, final_);
   return {};
+}
+
+confined_outcome copy_into(int source, confined_folder& to, const std::vector<std::string>& components) {
+  std::unique_ptr<confined_file> file;
+  if (auto started = to.create_file(components, existing_target::replace, 0666, file); !started) return started;
+  std::vector<std::uint8_t> buffer(1 << 16);
+  while (true) {
+    ssize_t got = ::read(source, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {confined_result::failed, errno, file->shown_name()};
+    if (got == 0) break;
+    if (auto written = file->write(buffer.data(), static_cast<std::size_t>(got)); !written) return written;
+  }
+  return file->commit();
+}
+
+std::optional<std::string> confined_folder::create_partial(const std::string& name, confined_outcome& outcome) {
+  if (!confined_detail::valid_component(name)) {
+    outcome = {confined_result::unsafe_name, EINVAL, name};
+    return std::nullopt;
+  }
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string partial = "." + name + "." + confined_detail::temporary_name().substr(7, 6) + ".part";
+    unique_fd fd(::openat(base_.get(), partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd) {
+      outcome = {};
+      return partial;
+    }
+    if (errno != EEXIST) break;
+  }
+  outcome = {confined_result::failed, errno, name};
+  return std::nullopt;
 }
 
 std::optional<std::string> confined_folder::move_in_without_replacing(const std::string& from, const std::string& name,

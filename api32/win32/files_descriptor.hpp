@@ -2,6 +2,9 @@
 // object goes away, handed on by moving.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 namespace api32::win32 {
 
 /// A file descriptor closed when the object goes away.
@@ -27,5 +30,8 @@ public:
 private:
   int fd_ = -1;
 };
+
+/// Writes all of `n` bytes to a descriptor, retrying short and interrupted writes; false with errno set.
+bool write_all(int fd, const std::uint8_t* data, std::size_t n);
 
 }  // namespace api32::win32

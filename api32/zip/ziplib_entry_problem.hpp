@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+namespace api32::host {
+class progress_meter;
+}
 
 namespace api32::zipentry {
 
@@ -37,9 +42,25 @@ entry_problem current_entry_problem(std::uint32_t unzfile);
 /// there is no current entry.
 std::optional<std::uint64_t> current_entry_size(std::uint32_t unzfile);
 
+/// Reads the current entry of `unzfile` to its end and drops the data (nothing is written, at most one
+/// block is held): none when every declared byte came and their CRC is the entry's, else what stood in the
+/// way. Bytes read are added to `meter` when one is given.
+entry_problem verify_current_entry(std::uint32_t unzfile, host::progress_meter* meter);
+
+/// The current entry's name as the archive stores it; nullopt when there is no current entry.
+std::optional<std::string> current_entry_name(std::uint32_t unzfile);
+
+/// The current entry's date (stored as local time) in seconds since 1970, UTC; nullopt when there is no
+/// current entry or the date is none.
+std::optional<std::int64_t> current_entry_time(std::uint32_t unzfile);
+
 /// Why the last extraction of an entry of `unzfile` to a file failed: the entry's problem or what the
 /// confined writer refused ("a symbolic link is in the way (Addon)"); empty after a success.
 std::string extraction_failure(std::uint32_t unzfile);
+/// The names (UTF-8) of the entries of the zip archive at the Windows path `windows_path` whose data overlap
+/// another entry's; empty when there are none or the archive cannot be read.
+std::vector<std::string> overlapping_entries(const std::string& windows_path);
+
 /// Notes the reason of a failed extraction (empty: it succeeded) for extraction_failure.
 void note_extraction_failure(std::uint32_t unzfile, std::string reason);
 

@@ -2,6 +2,7 @@
 // writer, missing folders created, data copied in blocks of 8192 bytes), or into memory.
 #include <cstring>
 
+#include "api32/host/extraction_report.hpp"
 #include "api32/runtime/message_box.hpp"
 #include "api32/runtime/text.hpp"
 #include "api32/win32/files_confined.hpp"
@@ -15,68 +16,10 @@ namespace {
 
 constexpr std::uint32_t block_size = 8192;
 
-struct name_part {
-  std::size_t start;
-  std::string_view text;
-};
-
-// The non-empty components of a name, either separator, with their positions.
-std::vector<name_part> parts_of(std::string_view name) {
-  std::vector<name_part> parts;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("\\/", start);
-    if (end == std::string_view::npos) end = name.size();
-    if (end > start && name.substr(start, end - start) != ".")
-      parts.push_back({start, name.substr(start, end - start)});
-    start = end + 1;
-  }
-  return parts;
-}
-
 }  // namespace
 
-confined_target split_target(const std::string& filepath, const std::string& entry_name) {
-  confined_target target;
-  if (filepath.empty() || filepath.back() == '\\' || filepath.back() == '/') {
-    target.refusal = "the target names a folder, not a file";
-    return target;
-  }
-  const auto path = parts_of(filepath);
-  const auto entry = parts_of(entry_name);
-  bool repeats_entry = !entry.empty() && entry.size() <= path.size();
-  for (std::size_t i = 0; repeats_entry && i < entry.size(); ++i) {
-    const auto& p = path[path.size() - entry.size() + i].text;
-    repeats_entry = text::lower(std::string(p)) == text::lower(std::string(entry[i].text));
-  }
-  const std::size_t walked = repeats_entry ? entry.size() : 1;
-  std::string below;
-  for (std::size_t i = path.size() - walked; i < path.size(); ++i) {
-    target.components.emplace_back(path[i].text);
-    below += (below.empty() ? "" : "/") + target.components.back();
-  }
-  if (!win32::confined_components(below)) {
-    target.refusal = "unsafe name (absolute, with a drive or \"..\")";
-    return target;
-  }
-  target.base = filepath.substr(0, path[path.size() - walked].start);
-  return target;
-}
-
-std::unique_ptr<win32::confined_folder> open_extraction_base(const std::string& base, std::string& error) {
-  std::optional<std::string> native = base.empty() ? std::optional<std::string>(".") : win32::to_native_path(base);
-  if (!native) {
-    error = "the folder " + base + " cannot be reached";
-    return nullptr;
-  }
-  int code = 0;
-  auto folder = win32::confined_folder::open(*native, true, code);
-  if (!folder) error = "the folder " + base + " cannot be made or opened: " + std::strerror(code);
-  return folder;
-}
-
 win32::confined_folder* uo_nv_ziplib::extraction_walk::confined() {
-  if (!folder && folder_error.empty()) folder = open_extraction_base(base, folder_error);
+  if (!folder && folder_error.empty()) folder = win32::open_confined_base(base, folder_error);
   return folder.get();
 }
 
@@ -95,7 +38,7 @@ bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::s
                                                            : zipentry::describe(problem));
   };
   zipentry::note_extraction_failure(aul_unzfile, "");
-  confined_target target = split_target(as_filepath, as_filename);
+  win32::confined_target target = win32::split_confined_target(as_filepath, as_filename);
   if (!target.refusal.empty()) return refuse(target.refusal);
 
   std::unique_ptr<win32::confined_folder> own_folder;
@@ -105,8 +48,14 @@ bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::s
     folder = extraction_walk_->confined();
     folder_error = extraction_walk_->folder_error;
   } else {
-    own_folder = open_extraction_base(target.base, folder_error);
+    own_folder = win32::open_confined_base(target.base, folder_error);
     folder = own_folder.get();
+  }
+  const auto policy = host::existing_files();
+  if (folder && policy == host::existing_file_policy::keep_newer) {
+    auto in_place = folder->modified_time(target.components);
+    auto entry_time = zipentry::current_entry_time(aul_unzfile);
+    if (in_place && entry_time && *in_place >= *entry_time) return refuse("a file as new or newer is in the way");
   }
   if (unzopencurrentfile(aul_unzfile) != unz_ok) return entry_problem();  // also encrypted and undecodable
   std::unique_ptr<win32::confined_file> file;
@@ -115,14 +64,19 @@ bool uo_nv_ziplib::extract_current_entry(std::uint32_t aul_unzfile, const std::s
     unzclosecurrentfile(aul_unzfile);
     return refuse(folder_error);
   }
-  if (!(outcome = folder->create_file(target.components, win32::existing_target::replace_if_free, 0666, file))) {
+  const auto existing = policy == host::existing_file_policy::keep ? win32::existing_target::keep
+                                                                   : win32::existing_target::replace_if_free;
+  if (!(outcome = folder->create_file(target.components, existing, 0666, file))) {
     unzclosecurrentfile(aul_unzfile);
     return refuse(win32::describe(outcome));
   }
   blob block(block_size);
   std::int16_t rc = unzreadcurrentfile(aul_unzfile, block, block_size);
-  while (rc >= 1 && (outcome = file->write(block.data(), static_cast<std::size_t>(rc))))
+  host::progress_meter* progress = extraction_walk_ ? extraction_walk_->progress.get() : nullptr;
+  while (rc >= 1 && (outcome = file->write(block.data(), static_cast<std::size_t>(rc)))) {
+    if (progress) progress->add_bytes(static_cast<std::uint64_t>(rc));
     rc = unzreadcurrentfile(aul_unzfile, block, block_size);
+  }
   if (!outcome) {
     unzclosecurrentfile(aul_unzfile);
     return refuse(win32::describe(outcome));  // the temporary goes with the file

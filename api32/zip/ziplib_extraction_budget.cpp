@@ -13,10 +13,12 @@ namespace api32 {
 void uo_nv_ziplib::check_extraction_budget(std::uint32_t aul_unzfile) {
   extraction_walk& walk = *extraction_walk_;
   std::uint64_t total = 0;
+  std::uint64_t entries = 0;
   std::string name(256, ' ');
   std::string extra;
   std::string comment;
   for (std::int16_t rc = unzgotofirstfile(aul_unzfile); rc == unz_ok; rc = unzgotonextfile(aul_unzfile)) {
+    ++entries;
     unz_fileinfo info;
     name.assign(256, ' ');
     if (unzgetcurrentfileinfo(aul_unzfile, info, name, 256, extra, 0, comment, 0) != unz_ok) continue;
@@ -27,6 +29,8 @@ void uo_nv_ziplib::check_extraction_budget(std::uint32_t aul_unzfile) {
     std::uint64_t size = zipentry::current_entry_size(aul_unzfile).value_or(0);
     total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
   }
+  walk.progress =
+      std::make_unique<host::progress_meter>(host::progress_report::kind::extracting, walk.archive, entries, total);
   const std::uint64_t limit = host::extraction_limit();
   win32::confined_folder* folder = walk.confined();
   if (!folder) return;                              // every entry reports the folder's problem

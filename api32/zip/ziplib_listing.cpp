@@ -257,12 +257,14 @@ std::string uo_nv_ziplib::of_cudwdirectory(const std::string& as_filename, datas
     return "";
   }
   file_type_scope file_types(listing_file_types_);
-  extraction_walk walk{as_filename, as_basedir, {}, {}, {}};
+  extraction_walk walk{as_filename, as_basedir, {}, {}, {}, {}};
   walk_scope walking(extraction_walk_, ab_extract ? &walk : nullptr);
   if (ab_extract) check_extraction_budget(lul_unzfile);
   std::string listing;
   for (std::int16_t li_rc = of_unzgotofirstfile(lul_unzfile); li_rc == 0; li_rc = of_unzgotonextfile(lul_unzfile)) {
+    if (walk.progress) walk.progress->start_entry(zipentry::current_entry_name(lul_unzfile).value_or(""));
     std::string ls_rowdata = of_cuunzgetcurrentfileinfo(lul_unzfile, ads, as_basedir, ab_extract);
+    if (walk.progress) walk.progress->entry_done();
     if (ls_rowdata.empty()) continue;
     if (!listing.empty()) listing += "\r\n";
     listing += ls_rowdata;

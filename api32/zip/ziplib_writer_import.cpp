@@ -5,6 +5,7 @@
 // for the source's faults), never 0.
 #include <string>
 
+#include "api32/host/archive_progress.hpp"
 #include "api32/host/files.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 
@@ -39,6 +40,8 @@ std::int16_t uo_nv_ziplib::of_importfile(std::uint32_t aul_zipfile, const std::s
   std::int16_t li_result = open_entry_for_file(aul_zipfile, as_filename, as_folder, lul_expected);
   if (li_result != zip_ok) return li_result;
 
+  host::progress_meter progress(host::progress_report::kind::adding, "", 1, lul_expected);
+  progress.start_entry(as_filename);
   blob lblob_block;  // reused: at most one block of the file is held at a time
   std::uint64_t lul_read = 0;
   std::int16_t li_failure = zip_ok;
@@ -50,6 +53,7 @@ std::int16_t uo_nv_ziplib::of_importfile(std::uint32_t aul_zipfile, const std::s
       break;
     }
     lul_read += static_cast<std::uint64_t>(ll_count);
+    progress.add_bytes(static_cast<std::uint64_t>(ll_count));
     std::int16_t li_written = of_zipwriteinfileinzip(aul_zipfile, lblob_block);
     if (li_written != zip_ok) {
       li_failure = li_written;
@@ -57,6 +61,7 @@ std::int16_t uo_nv_ziplib::of_importfile(std::uint32_t aul_zipfile, const std::s
     }
   }
   std::int16_t li_closed = of_zipclosefileinzip(aul_zipfile);
+  progress.entry_done();
   if (li_failure == zip_ok && li_closed == zip_ok && lul_read != lul_expected) li_failure = zip_errno;
   return li_failure != zip_ok ? li_failure : li_closed;
 }

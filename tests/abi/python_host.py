@@ -7,6 +7,7 @@ Exit status 0 when every check holds; the first failed check is printed.
 """
 import ctypes as C
 import os
+import shutil
 import sys
 import tempfile
 import zipfile
@@ -64,6 +65,34 @@ with open(os.path.join(out, "docs", "readme.txt")) as f:
 with open(os.path.join(out, "data", "über.bin"), "rb") as f:
     check(f.read() == bytes(range(256)), "extracted bytes")
 
+# entries not extracted reach the host's callback: a link planted in the target, then the host's limit
+SKIPPED = C.CFUNCTYPE(None, C.c_char_p, C.c_char_p, C.c_char_p, C.c_void_p)
+skipped = []
+on_skipped = SKIPPED(lambda archive, entry, reason, user: skipped.append((entry.decode(), reason.decode())))
+lib.api32_set_extraction_report.argtypes = [SKIPPED, C.c_void_p]
+lib.api32_set_extraction_limit.argtypes = [C.c_uint64]
+lib.api32_set_extraction_report(on_skipped, None)
+planted = os.path.join(work, "planted") + "/"
+os.makedirs(os.path.join(work, "elsewhere"))
+os.makedirs(planted)
+os.symlink(os.path.join(work, "elsewhere"), os.path.join(planted, "DOCS"))
+lib.api32_release(call(front, front_object, "of_cudwdirectory", string(archive),
+                       Value(type=API32_OBJECT, object=ds, type_name=b"datastore"), string(planted),
+                       number(API32_BOOLEAN, 1)))
+check(skipped == [("docs/readme.txt", "a symbolic link is in the way (DOCS)")], "link reported: %r" % skipped)
+check(os.listdir(os.path.join(work, "elsewhere")) == [], "nothing written through the link")
+del skipped[:]
+lib.api32_set_extraction_limit(100)
+limited = os.path.join(work, "limited") + "/"
+lib.api32_release(call(front, front_object, "of_cudwdirectory", string(archive),
+                       Value(type=API32_OBJECT, object=ds, type_name=b"datastore"), string(limited),
+                       number(API32_BOOLEAN, 1)))
+check(len(skipped) == 3 and all("over the host's limit of 100 bytes" in r for _, r in skipped),
+      "limit reported: %r" % skipped)
+check(os.listdir(limited) == [], "nothing written over the limit")
+lib.api32_set_extraction_limit(0)
+lib.api32_set_extraction_report(SKIPPED(), None)
+
 # a wrong argument is reported, not acted on
 bad = (Value * 1)(number(API32_INTEGER, 1))
 r = front.invoke(front_object, function_index(front, "of_unzopen", 1), bad, 1)
@@ -73,4 +102,5 @@ lib.api32_release(r)
 lib.api32_datastore_destroy(ds)
 front.destroy(front_object)
 ziplib.destroy(zip_object)
+shutil.rmtree(work, ignore_errors=True)
 print("python host: ok")

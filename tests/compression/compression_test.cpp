@@ -164,6 +164,35 @@ TEST_F(Compression, LocateExtractsIntoTheScratchFolder) {
   EXPECT_EQ(front.of_unzlocatefile(uo_nv_compression::rar_id, "docs\\missing.txt"), 1);
 }
 
+// The front-end's own steps around the archiver (clearing the scratch copy, copying the extracted file to its
+// target) go by descriptors too: links planted in the scratch folder or on the target's path are neither
+// followed to delete or read a file outside, nor written through.
+TEST_F(Compression, LinksPlantedAroundTheArchiverAreNotFollowed) {
+  std::string archive = make_rar("p.rar", {{"docs/readme.txt", "from the archive"}, {"data/a.txt", "DA"}});
+  fs::create_directories(drive / "outside");
+  write_file(drive / "outside/readme.txt", "keep");
+  write_file(drive / "outside/a.txt", "keep too");
+  fs::create_directories(app / "tmps");
+  fs::create_directory_symlink(drive / "outside", app / "tmps/docs");
+  fs::create_directories(drive / "y");
+  fs::create_directory_symlink(drive / "outside", drive / "y/Data");
+  uo_nv_compression front;
+  front.of_unzopen(archive);
+  EXPECT_EQ(front.of_unzlocatefile(uo_nv_compression::rar_id, "docs\\readme.txt"), 1);
+  EXPECT_FALSE(front.of_extractfile(uo_nv_compression::rar_id, "data\\a.txt", "E:\\y\\data\\a.txt", "E:\\stage\\"));
+  EXPECT_EQ(api32::testing::tree(drive / "outside"), (std::vector<std::string>{"a.txt", "readme.txt"}));
+  EXPECT_EQ(read_file(drive / "outside/readme.txt"), "keep");
+  EXPECT_EQ(read_file(drive / "outside/a.txt"), "keep too");
+  EXPECT_EQ(api32::testing::tree(drive / "y"), std::vector<std::string>{"Data -> " + (drive / "outside")});
+  // a target apart from where the archiver writes: the entry comes from the call's own scratch folder, so a
+  // link planted in the folder named for it is neither followed nor read
+  fs::create_directories(drive / "stage");
+  fs::create_directory_symlink(drive / "outside", drive / "stage/data");
+  EXPECT_TRUE(front.of_extractfile(uo_nv_compression::rar_id, "data\\a.txt", "E:\\z\\b.txt", "E:\\stage\\"));
+  EXPECT_EQ(read_file(drive / "z/b.txt"), "DA");
+  EXPECT_EQ(read_file(drive / "outside/a.txt"), "keep too");
+}
+
 TEST_F(Compression, RarDirectoryExtractsEverythingAndListsNothing) {
   std::string archive = make_rar("d.rar", {{"a.txt", "1"}, {"deep/er/b.txt", "2"}});
   uo_nv_compression front;

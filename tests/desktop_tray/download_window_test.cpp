@@ -248,6 +248,14 @@ TEST(DownloadNames, APartialFileIsHiddenAndCommittingNeverReplaces) {
   EXPECT_EQ(testing::read_file(dir / "a.zip"), "old");
   EXPECT_EQ(testing::read_file(dir / "a (1).zip"), "new");
   EXPECT_FALSE(testing::exists(*partial));
+  // a link planted at the next free name is not written through: the name counts as taken
+  std::filesystem::create_directories(dir / "outside");
+  std::filesystem::create_symlink(dir / "outside/b.zip", dir / "b.zip");
+  auto second = win32::create_partial_file(dir.path(), "b.zip");
+  ASSERT_TRUE(second);
+  EXPECT_EQ(win32::commit_download(*second, dir.path(), "b.zip"), dir / "b (1).zip");
+  EXPECT_TRUE(testing::tree(dir / "outside").empty());
+  EXPECT_TRUE(win32::remove_partial_file(dir / "missing.part"));
 }
 
 TEST(BrowserAddress, CompletedAsTheBrowserControlDoes) {

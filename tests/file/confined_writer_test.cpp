@@ -105,8 +105,7 @@ TEST_P(ConfinedWriter, AFolderSwappedForALinkWhileAFileIsWrittenReceivesNothing)
   w::set_confined_write_hook([&](const std::string& shown, std::uint64_t) {
     if (swapped || shown != "Addon/big.bin") return;
     swapped = true;
-    fs::rename(dir / "base/Addon", dir / "outside/moved");
-    fs::create_directory_symlink(dir / "outside/elsewhere", dir / "base/Addon");
+    api32::testing::swap_folder_for_link(dir / "base/Addon", dir / "outside/moved", dir / "outside/elsewhere");
   });
   std::unique_ptr<w::confined_file> file;
   ASSERT_TRUE(base_->create_file({"Addon", "big.bin"}, w::existing_target::replace, 0666, file));

@@ -40,4 +40,19 @@ cmake --build "$work/cmake-build" >/dev/null
 # the installed command finds its archiver through its per-user application folder
 XDG_DATA_HOME="$work/xdg" "$work/prefix/bin/api32" list "$work/sample.zip" | grep -q "a.txt"
 test -e "$work/xdg/api32/lib/rar.exe"
+# the manual page and the bash completion, where man and bash-completion look below the prefix
+man_page="$work/prefix/share/man/man1/api32.1"
+test -f "$man_page"
+MANWIDTH=200 man -P cat -l "$man_page" 2>/dev/null | grep -q -- "--skip-existing"  # the help of every command
+MANWIDTH=200 MANPATH="$work/prefix/share/man" man -P cat api32 2>/dev/null | grep -q "read every entry of a ZIP archive"
+completion="$work/prefix/share/bash-completion/completions/api32"
+test -f "$completion"
+complete_line() {  # the words bash completion offers for the command line "$@" (the last word being typed)
+  bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && shift &&
+           COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) && COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
+           _api32 && printf "%s\n" "${COMPREPLY[@]}"' complete "$completion" "$@"
+}
+complete_line "$work/prefix/bin/api32" te | grep -qx "test"
+complete_line "$work/prefix/bin/api32" list --skip | grep -qx -- "--skip-existing"
+( cd "$work" && complete_line "$work/prefix/bin/api32" test sam ) | grep -qx "sample.zip"
 echo "install: ok"

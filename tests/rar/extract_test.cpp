@@ -22,6 +22,7 @@ using api32::testing::write_file;
 using testing::fixture;
 using testing::run_rar;
 using testing::tree;
+using testing::write_hostile;
 using strings = std::vector<std::string>;
 
 // Regular files and folders of an extraction by bsdtar, our reference, with the links left out.
@@ -166,29 +167,6 @@ TEST(RarExtract, DamagedDataLeavesTheOldFileAndNoTrace) {
     EXPECT_EQ(tree(out.path()), strings{r.target}) << r.archive;  // no temporary file left
     EXPECT_EQ(std::count(result.errors.begin(), result.errors.end(), '\n'), 1) << result.errors;
   }
-}
-
-// A RAR 5 archive with the given names (written without the name check), each holding its own name.
-void write_hostile(const std::string& path, const strings& names) {
-  memory_output out;
-  rar5::writer w(out, rar5::name_policy::unchecked);
-  ASSERT_TRUE(w.begin());
-  for (const auto& name : names) {
-    rar5::entry_info e;
-    e.name = name;
-    e.size = name.size();
-    e.mode = 0644;
-    bool given = false;
-    auto source = [&](std::uint8_t* buffer, std::size_t) -> std::int64_t {
-      if (given) return 0;
-      given = true;
-      std::copy(name.begin(), name.end(), buffer);
-      return static_cast<std::int64_t>(name.size());
-    };
-    ASSERT_EQ(w.add_file(e, source), rar5::add_status::ok);
-  }
-  ASSERT_TRUE(w.finish());
-  write_file(path, std::string(out.data().begin(), out.data().end()));
 }
 
 TEST(RarExtract, NeverWritesOutsideTheDestination) {

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 #include "api32/win32/cmdline.hpp"
 #include "support/test_support.hpp"
+#include "tools/rar/rar5_writer.hpp"
 
 namespace rartool::testing {
 
@@ -84,6 +87,34 @@ std::vector<std::string> tree(const std::string& folder) {
 rartool::bytes file_bytes(const std::string& path) {
   std::string text = api32::testing::read_file(path);
   return rartool::bytes(text.begin(), text.end());
+}
+
+void write_rar5(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  memory_output out;
+  rar5::writer w(out, rar5::name_policy::unchecked);
+  ASSERT_TRUE(w.begin());
+  for (const auto& [name, content] : entries) {
+    rar5::entry_info e;
+    e.name = name;
+    e.size = content.size();
+    e.mode = 0644;
+    std::size_t given = 0;
+    auto source = [&, &content = content](std::uint8_t* buffer, std::size_t room) -> std::int64_t {
+      const std::size_t n = std::min(room, content.size() - given);
+      std::copy_n(content.begin() + static_cast<std::ptrdiff_t>(given), n, buffer);
+      given += n;
+      return static_cast<std::int64_t>(n);
+    };
+    ASSERT_EQ(w.add_file(e, source), rar5::add_status::ok);
+  }
+  ASSERT_TRUE(w.finish());
+  api32::testing::write_file(path, std::string(out.data().begin(), out.data().end()));
+}
+
+void write_hostile(const std::string& path, const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const auto& name : names) entries.emplace_back(name, name);
+  write_rar5(path, entries);
 }
 
 }  // namespace rartool::testing

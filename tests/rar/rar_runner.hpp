@@ -26,5 +26,9 @@ std::string fixture(const std::string& name);
 /// Every path below `folder` (relative, sorted; folders end with "/"; symbolic links with "@").
 std::vector<std::string> tree(const std::string& folder);
 rartool::bytes file_bytes(const std::string& path);
+/// Writes a RAR 5 archive (stored, names not checked) holding `entries` (name, content) in order.
+void write_rar5(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
+/// A RAR 5 archive with the given names (written without the name check), each holding its own name.
+void write_hostile(const std::string& path, const std::vector<std::string>& names);
 
 }  // namespace rartool::testing

@@ -125,6 +125,12 @@ TEST_F(Registry, TheCacheKeepsTheLatestAnswersWithinItsBound) {
   EXPECT_EQ(reg::uncached_lookups() - before, distinct + 2);
 }
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr double load_limit_seconds = 30.0;  // an unoptimised build with every access checked
+#else
+constexpr double load_limit_seconds = 3.0;
+#endif
+
 TEST_F(Registry, LongContinuedValuesAndManyDeletionsLoadInLinearTime) {
   // Both were quadratic: 20,000 continuation lines of one hex value, and 20,000 keys each deleted by its
   // own [-key] line (a subkey with them; a key sharing only a prefix of the name stays).
@@ -139,7 +145,7 @@ TEST_F(Registry, LongContinuedValuesAndManyDeletionsLoadInLinearTime) {
   auto start = std::chrono::steady_clock::now();
   reg::load_result loaded = reg::load_reg_text(text);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 3.0);  // seconds where it took minutes
+  EXPECT_LT(seconds, load_limit_seconds);  // the quadratic reader took 27 s here in the optimised build
   EXPECT_TRUE(loaded.errors.empty()) << loaded.errors.front();
   EXPECT_EQ(reg::default_value("HKCR\\.big"), "big");  // the line after the long value is read as its own
   EXPECT_EQ(reg::default_value("HKCR\\k7"), std::nullopt);

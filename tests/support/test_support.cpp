@@ -109,4 +109,9 @@ std::vector<std::string> tree(const std::string& root) {
   return paths;
 }
 
+void swap_folder_for_link(const std::string& folder, const std::string& moved_to, const std::string& link_target) {
+  std::filesystem::rename(folder, moved_to);
+  std::filesystem::create_directory_symlink(link_target, folder);
+}
+
 }  // namespace api32::testing

@@ -56,6 +56,10 @@ private:
 /// followed), for checking what an operation left on disk.
 std::vector<std::string> tree(const std::string& root);
 
+/// What a hostile local user does mid-extraction: moves `folder` to `moved_to` and puts a link to
+/// `link_target` where it was.
+void swap_folder_for_link(const std::string& folder, const std::string& moved_to, const std::string& link_target);
+
 /// Number of open descriptors of this process.
 int open_descriptor_count();
 

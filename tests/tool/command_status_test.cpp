@@ -30,6 +30,14 @@ protected:
   temp_dir work;
 };
 
+// The address sanitizer's shadow memory and its quarantine of freed blocks add to every peak; holding the
+// entry would still take it past twice the entry's size.
+#ifdef __SANITIZE_ADDRESS__
+constexpr long long peak_limit_kib = 160 * 1024;
+#else
+constexpr long long peak_limit_kib = 48 * 1024;
+#endif
+
 std::size_t line_count(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -106,5 +114,5 @@ TEST_F(CommandStatus, CatStreamsAnEntryLargerThanItsMemory) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(count, 96ll << 20);
   EXPECT_EQ(nonzero, 0);
-  EXPECT_LT(peak_kib, 48 * 1024) << "cat held " << peak_kib << " KiB for an entry of 96 MiB";
+  EXPECT_LT(peak_kib, peak_limit_kib) << "cat held " << peak_kib << " KiB for an entry of 96 MiB";
 }

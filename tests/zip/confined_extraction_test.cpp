@@ -102,8 +102,7 @@ TEST_P(ZipConfined, AFolderSwappedForALinkMidEntryReceivesNothingAndKeepsNoTempo
   w::set_confined_write_hook([&](const std::string& shown, std::uint64_t) {
     if (swapped || shown != "Addon/big.bin") return;
     swapped = true;
-    fs::rename(out / "base/Addon", out / "outside/moved");
-    fs::create_directory_symlink(out / "outside/elsewhere", out / "base/Addon");
+    api32::testing::swap_folder_for_link(out / "base/Addon", out / "outside/moved", out / "outside/elsewhere");
   });
   EXPECT_EQ(extract_all("swap-race.zip"), 3);
   ASSERT_TRUE(swapped);

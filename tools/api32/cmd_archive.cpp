@@ -15,16 +15,19 @@
 #include "api32/runtime/text.hpp"
 #include "api32/zip/uo_nv_ziplib.hpp"
 #include "api32/zip/ziplib_entry_problem.hpp"
+#include "archive_commands.hpp"
+#include "archive_input.hpp"
 #include "commands.hpp"
 #include "host_setup.hpp"
 #include "output.hpp"
+#include "progress_line.hpp"
 
 namespace fs = std::filesystem;
 
 namespace api32::tool {
 namespace {
 
-bool is_rar(const std::string& path) { return api32::text::upper(api32::text::right(path, 4)) == ".RAR"; }
+bool is_rar(const std::string& path) { return is_rar_archive(path); }
 
 bool read_all(const std::string& native, api32::blob& out) {
   std::ifstream in(native, std::ios::binary);
@@ -90,84 +93,132 @@ bool make_folder(const std::string& folder) {
   return true;
 }
 
-int list(const std::string& archive, const std::string& extract_to, bool table, bool json) {
-  std::string native = native_path(archive);
-  if (!fs::is_regular_file(native)) {
-    fail("no such archive: " + archive);
-    return 1;
+// Whether a kept file is the user's choice (--skip-existing, --keep-newer) rather than a failure.
+bool kept_by_choice(const std::string& reason) {
+  return reason.rfind("exists, not replaced", 0) == 0 || reason.rfind("a file as new or newer", 0) == 0;
+}
+
+// Prints the entries a whole-archive extraction did not write while it lives; counts those that fail it.
+class skipped_entries {
+public:
+  skipped_entries(const std::string& shown, const archive_flags& flags) {
+    api32::host::globals().entry_not_extracted = [this, shown, verbose = flags.verbose](const auto& skipped) {
+      bool chosen = kept_by_choice(skipped.reason);
+      if (chosen)
+        ++kept_;
+      else
+        ++failed_;
+      if (!chosen || verbose)
+        std::fprintf(stderr, "api32: %s: %s not extracted: %s\n", shown.c_str(), escape_controls(skipped.entry).c_str(),
+                     skipped.reason.c_str());
+    };
   }
-  std::string path = windows_path(archive);
+  ~skipped_entries() { api32::host::globals().entry_not_extracted = nullptr; }
+  skipped_entries(const skipped_entries&) = delete;
+  skipped_entries& operator=(const skipped_entries&) = delete;
+  int failed() const { return failed_; }
+  int kept() const { return kept_; }
+
+private:
+  int failed_ = 0;
+  int kept_ = 0;
+};
+
+// Says why the zip library could not open an archive, after the library's own box.
+void report_unreadable(const archive_input& input) {
+  fail(input.shown() + ": not a zip archive, or too damaged to read");
+}
+
+int list(const archive_input& input, const std::string& extract_to, bool table, bool json, const archive_flags& flags) {
+  std::string path = windows_path(input.path());
   api32::uo_nv_compression front;
   api32::datastore rows(api32::d_zipfiles());
-  if (is_rar(path)) {
+  if (is_rar(input.path())) {
+    if (extract_to.empty()) return list_rar(input, json, table);
     front.of_unzopen(path);
-    if (extract_to.empty()) {
-      std::printf("RAR archives give no listing rows; use --extract-to DIR to extract %s\n", archive.c_str());
-      return 0;
-    }
     std::string base = windows_folder(extract_to);
     if (!make_folder(extract_to)) return 1;
     front.of_cudwdirectory(path, rows, base, true);
-    std::printf("RAR archives give no listing rows; extracted %s to %s\n", archive.c_str(),
-                native_path(extract_to).c_str());
+    if (!flags.quiet)
+      std::fprintf(stderr, "extracted %s to %s\n", input.shown().c_str(), native_path(extract_to).c_str());
     return 0;
   }
   std::uint32_t handle = front.of_unzopen(path);  // shows the zip library's box when it cannot be opened
-  if (handle == 0) return 1;
+  if (handle == 0) {
+    report_unreadable(input);
+    return 1;
+  }
   front.of_unzclose(handle);
   std::string base;
   if (!extract_to.empty()) {
     if (!make_folder(extract_to)) return 1;
     base = windows_folder(extract_to);
   }
-  bool terminal = ::isatty(STDERR_FILENO) != 0;
-  if (terminal) std::fprintf(stderr, "%s %s ...", extract_to.empty() ? "listing" : "extracting", archive.c_str());
-  std::string listing = front.of_cudwdirectory(path, rows, base, !extract_to.empty());
-  if (terminal) std::fprintf(stderr, "\r%-60s\r", "");
+  std::string listing;
+  int failed = 0;
+  int kept = 0;
+  {
+    skipped_entries skipped(input.shown(), flags);
+    progress_line progress(flags.quiet);
+    api32::host::globals().existing_files = flags.existing;
+    listing = front.of_cudwdirectory(path, rows, base, !extract_to.empty());
+    failed = skipped.failed();
+    kept = skipped.kept();
+  }
   bool escape = ::isatty(STDOUT_FILENO) != 0;  // names from an archive never reach a terminal raw
   if (json)
     print_listing_json(listing_fields(listing, rows));
   else if (table)
     print_table(rows, escape);
-  else
+  else if (!flags.quiet || extract_to.empty())
     print_listing(listing_fields(listing, rows), escape);
-  if (!extract_to.empty())
-    std::fprintf(stderr, "%d files extracted below %s\n", rows.rowcount(), native_path(extract_to).c_str());
-  return 0;
+  if (!extract_to.empty() && (!flags.quiet || failed > 0)) {
+    int written = rows.rowcount() - failed - kept;
+    std::fprintf(stderr, "%d files extracted below %s", written, native_path(extract_to).c_str());
+    if (kept > 0) std::fprintf(stderr, ", %d kept as they were", kept);
+    if (failed > 0) std::fprintf(stderr, ", %d not extracted", failed);
+    std::fprintf(stderr, "\n");
+  }
+  return failed > 0 ? 1 : 0;
 }
 
-int extract(const std::string& archive, const std::string& entry, const std::string& target) {
-  std::string path = windows_path(archive);
-  if (!fs::is_regular_file(native_path(archive))) {
-    fail("no such archive: " + archive);
-    return 1;
-  }
+int extract(const archive_input& input, const std::string& entry, const std::string& target,
+            const archive_flags& flags) {
+  std::string path = windows_path(input.path());
   std::string target_windows = windows_path(target);
   std::string folder = target_windows.substr(0, target_windows.rfind('\\') + 1);
   api32::uo_nv_compression front;
   std::uint32_t handle = front.of_unzopen(path);
-  if (handle == 0) return 1;
+  if (handle == 0) {
+    if (!is_rar(path)) report_unreadable(input);
+    return 1;
+  }
   std::string name = entry;
   if (!is_rar(path) && !locate_entry(*api32::host::globals().gziplib, handle, name)) {
     front.of_unzclose(handle);
-    fail("no entry " + escape_controls(entry) + " in " + archive);
+    fail("no entry " + escape_controls(entry) + " in " + input.shown());
     return 1;
   }
+  api32::host::globals().existing_files = flags.existing;
   bool ok = front.of_extractfile(handle, name, target_windows, folder);
-  if (!ok && !is_rar(path))
-    report_failed_entry(handle, name, archive, "could not write " + target);
-  else if (!ok)
-    fail("could not extract " + escape_controls(entry) + " from " + archive);
+  std::string failure = is_rar(path) ? "" : api32::zipentry::extraction_failure(handle);
+  int status = ok ? 0 : 1;
+  if (!ok && kept_by_choice(failure)) {
+    if (flags.verbose) fail(input.shown() + ": " + escape_controls(name) + " not extracted: " + failure);
+    status = 0;
+  } else if (!ok && !is_rar(path)) {
+    report_failed_entry(handle, name, input.shown(), "could not write " + target);
+  } else if (!ok) {
+    fail("could not extract " + escape_controls(entry) + " from " + input.shown());
+  } else if (flags.verbose) {
+    std::fprintf(stderr, "extracted %s to %s\n", escape_controls(name).c_str(), native_path(target).c_str());
+  }
   front.of_unzclose(handle);
-  return ok ? 0 : 1;
+  return status;
 }
 
-int cat(const std::string& archive, const std::string& entry) {
-  std::string path = windows_path(archive);
-  if (!fs::is_regular_file(native_path(archive))) {
-    fail("no such archive: " + archive);
-    return 1;
-  }
+int cat(const archive_input& input, const std::string& entry) {
+  std::string path = windows_path(input.path());
   // The entry goes to stdout block by block, so memory does not grow with its size. Its first MiB is held
   // back until the entry was read whole: an entry of up to 1 MiB that fails its check (a CRC mismatch found at
   // its end) writes nothing; a larger one has been streamed when the failure is found, as unzip -p does.
@@ -176,7 +227,7 @@ int cat(const std::string& archive, const std::string& entry) {
   bool streaming = false;
   bool written = true;
   auto put = [&written](const std::uint8_t* data, std::size_t size) {
-    written = written && std::fwrite(data, 1, size, stdout) == size;
+    written = written && (size == 0 || std::fwrite(data, 1, size, stdout) == size);
     return written;
   };
   auto to_stdout = [&](const std::uint8_t* data, std::size_t size) {
@@ -192,27 +243,31 @@ int cat(const std::string& archive, const std::string& entry) {
     api32::uo_nv_compression front;
     front.of_unzopen(path);
     if (front.of_unzlocatefile(api32::uo_nv_compression::rar_id, entry) != 0) {
-      fail("no entry " + escape_controls(entry) + " in " + archive);
+      fail("no entry " + escape_controls(entry) + " in " + input.shown());
       return 1;
     }
     std::string copy = api32::host::globals().app_path + "tmps\\" + entry;
     bool read = copy_file_to(native_path(copy), to_stdout);
     api32::files::file_delete(copy);
     if (!read && written) {
-      fail("could not read " + escape_controls(entry) + " extracted from " + archive);
+      fail("could not read " + escape_controls(entry) + " extracted from " + input.shown());
       return 1;
     }
   } else {
     auto zip = api32::host::globals().gziplib;
     std::uint32_t handle = zip ? zip->of_unzopen(path) : 0;
-    if (handle == 0) return 1;
+    if (handle == 0) {
+      report_unreadable(input);
+      return 1;
+    }
     std::string name = entry;
     bool found = locate_entry(*zip, handle, name);
     bool ok = found && zip->stream_entry(handle, name, to_stdout);
-    if (found && !ok && written) report_failed_entry(handle, name, archive, "could not read " + escape_controls(name));
+    if (found && !ok && written)
+      report_failed_entry(handle, name, input.shown(), "could not read " + escape_controls(name));
     zip->of_unzclose(handle);
     if (!found) {
-      fail("no entry " + escape_controls(entry) + " in " + archive);
+      fail("no entry " + escape_controls(entry) + " in " + input.shown());
       return 1;
     }
     if (!ok && written) return 1;
@@ -240,7 +295,7 @@ void collect(const fs::path& p, std::vector<std::string>& out) {
 }
 
 int create(const std::string& archive, const std::vector<std::string>& paths, const std::string& folder,
-           const std::string& comment) {
+           const std::string& comment, const archive_flags& flags) {
   std::string path = windows_path(archive);
   std::vector<std::string> sources;
   for (const auto& p : paths) {
@@ -285,17 +340,36 @@ int create(const std::string& archive, const std::vector<std::string>& paths, co
   std::uint32_t handle = front.of_zipopen(path);
   if (handle == 0) return 1;
   int failures = 0;
+  progress_line progress(flags.quiet);
+  std::vector<std::uint64_t> sizes;
+  std::uint64_t total = 0;
   for (const auto& s : sources) {
+    std::error_code ec;
+    auto size = fs::file_size(native_path(s), ec);
+    sizes.push_back(ec ? 0 : size);
+    total += sizes.back();
+  }
+  progress.set_totals(sources.size(), total);
+  std::uint64_t done = 0;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    const std::string& s = sources[i];
+    progress.start_step(i, done);
+    done += sizes[i];
     // relative paths stay relative (entry names follow them); absolute ones lose their drive
     std::string name = fs::path(s).is_absolute() ? windows_path(s) : s;
     for (char& c : name)
       if (c == '/') c = '\\';
     std::int16_t rc = front.of_importfile(handle, name, folder, "");
     if (rc != 0) {
+      progress.clear();
       fail("could not add " + s + " (code " + std::to_string(rc) + ")");
       ++failures;
+    } else if (flags.verbose) {
+      progress.clear();
+      std::fprintf(stderr, "added %s\n", s.c_str());
     }
   }
+  progress.clear();
   std::int16_t rc = front.of_zipclose(handle, comment);
   if (rc != 0) fail("could not finish " + archive + " (code " + std::to_string(rc) + ")");
   return failures == 0 && rc == 0 ? 0 : 1;
@@ -335,6 +409,22 @@ int uncompress(const std::string& in, const std::string& out, std::uint32_t size
 
 }  // namespace
 
+void add_archive_flags(CLI::App* command, archive_flags& flags, bool extracts) {
+  auto* quiet = command->add_flag("-q,--quiet", flags.quiet, "print nothing but errors (no progress, no summary)");
+  command->add_flag("-v,--verbose", flags.verbose, "also name every file written and every file kept")->excludes(quiet);
+  if (!extracts) return;
+  using policy = api32::host::existing_file_policy;
+  auto* group = command->add_option_group("existing files", "what to do with a file already in place");
+  group->add_flag_callback(
+      "--overwrite", [&flags] { flags.existing = policy::replace; }, "replace files already in place (the default)");
+  group->add_flag_callback(
+      "--skip-existing", [&flags] { flags.existing = policy::keep; }, "keep files already in place");
+  group->add_flag_callback(
+      "--keep-newer", [&flags] { flags.existing = policy::keep_newer; },
+      "keep files already in place that are as new as the entry or newer");
+  group->require_option(0, 1);
+}
+
 void add_archive_commands(CLI::App& app, int& status) {
   auto* l = app.add_subcommand("list", "list a ZIP or RAR archive (and extract it with --extract-to)");
   static std::string list_archive_storage;
@@ -345,28 +435,43 @@ void add_archive_commands(CLI::App& app, int& status) {
   auto* list_table = &list_table_storage;
   static bool list_json_storage(false);
   auto* list_json = &list_json_storage;
-  l->add_option("ARCHIVE", *list_archive, "the archive")->required();
+  static archive_flags list_flags_storage;
+  auto* list_flags = &list_flags_storage;
+  l->add_option("ARCHIVE", *list_archive, "the archive (- reads it from standard input)")->required();
   l->add_option("--extract-to", *list_to, "extract every entry below this folder");
   auto* t = l->add_flag("--table", *list_table, "print the d_zipfiles table");
   l->add_flag("--json", *list_json, "print the rows as JSON")->excludes(t);
-  l->callback([&status, list_archive, list_to, list_table, list_json] {
-    status = list(*list_archive, *list_to, *list_table, *list_json);
+  add_archive_flags(l, *list_flags, true);
+  l->callback([&status, list_archive, list_to, list_table, list_json, list_flags] {
+    archive_input input(*list_archive);
+    status = input.ok() ? list(input, *list_to, *list_table, *list_json, *list_flags) : 1;
   });
 
   auto* e = app.add_subcommand("extract", "extract one entry to a file");
   static std::vector<std::string> e_args_storage(3);
   auto* e_args = &e_args_storage;
-  e->add_option("ARCHIVE", (*e_args)[0])->required();
+  static archive_flags e_flags_storage;
+  auto* e_flags = &e_flags_storage;
+  e->add_option("ARCHIVE", (*e_args)[0], "the archive (- reads it from standard input)")->required();
   e->add_option("ENTRY", (*e_args)[1], "the entry's name (either separator, any case)")->required();
   e->add_option("TARGET", (*e_args)[2], "the file to write")->required();
-  e->callback([&status, e_args] { status = extract((*e_args)[0], (*e_args)[1], (*e_args)[2]); });
+  add_archive_flags(e, *e_flags, true);
+  e->callback([&status, e_args, e_flags] {
+    archive_input input((*e_args)[0]);
+    status = input.ok() ? extract(input, (*e_args)[1], (*e_args)[2], *e_flags) : 1;
+  });
 
   auto* c = app.add_subcommand("cat", "write an entry's bytes to standard output");
   static std::vector<std::string> c_args_storage(2);
   auto* c_args = &c_args_storage;
-  c->add_option("ARCHIVE", (*c_args)[0])->required();
+  c->add_option("ARCHIVE", (*c_args)[0], "the archive (- reads it from standard input)")->required();
   c->add_option("ENTRY", (*c_args)[1])->required();
-  c->callback([&status, c_args] { status = cat((*c_args)[0], (*c_args)[1]); });
+  c->callback([&status, c_args] {
+    archive_input input((*c_args)[0]);
+    status = input.ok() ? cat(input, (*c_args)[1]) : 1;
+  });
+
+  add_test_command(app, status);
 
   auto* cr = app.add_subcommand("create", "create a ZIP or RAR archive (by its name) from files and folders");
   static std::string cr_archive_storage;
@@ -377,12 +482,15 @@ void add_archive_commands(CLI::App& app, int& status) {
   auto* cr_folder = &cr_folder_storage;
   static std::string cr_comment_storage;
   auto* cr_comment = &cr_comment_storage;
+  static archive_flags cr_flags_storage;
+  auto* cr_flags = &cr_flags_storage;
   cr->add_option("ARCHIVE", *cr_archive)->required();
   cr->add_option("PATH", *cr_paths, "files and folders to add")->required();
   cr->add_option("--folder", *cr_folder, "prefix of every entry's name inside the archive");
   cr->add_option("--comment", *cr_comment, "the archive's comment (ZIP)");
-  cr->callback([&status, cr_archive, cr_paths, cr_folder, cr_comment] {
-    status = create(*cr_archive, *cr_paths, *cr_folder, *cr_comment);
+  add_archive_flags(cr, *cr_flags, false);
+  cr->callback([&status, cr_archive, cr_paths, cr_folder, cr_comment, cr_flags] {
+    status = create(*cr_archive, *cr_paths, *cr_folder, *cr_comment, *cr_flags);
   });
 
   auto* co = app.add_subcommand("compress", "compress a file into a zlib stream");

@@ -1,8 +1,11 @@
 // output.cpp - listings as text, JSON and tables; names from an archive escaped for a terminal or JSON.
 #include "output.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -170,18 +173,23 @@ void print_listing(const std::vector<std::vector<std::string>>& rows, bool escap
 }
 
 void print_listing_json(const std::vector<std::vector<std::string>>& rows) {
+  // one object per line, so that line-oriented tools can still take the rows apart
   std::printf("[");
   bool first = true;
   for (const auto& values : rows) {
-    std::printf("%s\n  {", first ? "" : ",");
-    first = false;
+    nlohmann::ordered_json row = nlohmann::ordered_json::object();
     for (std::size_t i = 0; i < field_count; ++i) {
-      std::string value = i < values.size() ? values[i] : "";
+      std::string value = api32::text::make_valid_utf8(i < values.size() ? values[i] : "");
       bool number = (i == 3 || i == 4 || i == 5) && is_number(value);
-      std::printf("%s%s: %s", i ? ", " : "", json_quote(field_names[i]).c_str(),
-                  number ? value.c_str() : json_quote(value).c_str());
+      if (number && value.find('.') == std::string::npos)
+        row[field_names[i]] = std::strtoull(value.c_str(), nullptr, 10);
+      else if (number)
+        row[field_names[i]] = std::strtod(value.c_str(), nullptr);
+      else
+        row[field_names[i]] = value;
     }
-    std::printf("}");
+    std::printf("%s\n  %s", first ? "" : ",", row.dump().c_str());
+    first = false;
   }
   std::printf("%s]\n", first ? "" : "\n");
 }

@@ -22,6 +22,9 @@ archive_index read_index(const input& in) {
     indexed_entry e;
     e.name = b.name;
     e.size = b.unpacked_size;
+    e.packed_size = b.data_size;
+    e.attributes = static_cast<std::uint32_t>(b.attributes);
+    e.windows_attributes = b.host_os == 0;
     e.crc = b.data_crc;
     e.encrypted = b.encrypted;
     e.directory = b.directory();

@@ -14,6 +14,9 @@ namespace rartool {
 struct indexed_entry {
   std::optional<std::string> name;  // UTF-8 with "/" separators (RAR 5 only)
   std::uint64_t size = 0;
+  std::uint64_t packed_size = 0;    // the data area the header announces
+  std::uint32_t attributes = 0;     // as the archiving system stored them
+  bool windows_attributes = false;  // attributes are Windows attribute bits (else a Unix mode)
   std::optional<std::uint32_t> crc;
   bool encrypted = false;
   bool directory = false;

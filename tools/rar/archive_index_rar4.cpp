@@ -69,6 +69,9 @@ archive_index read_index(const input& in) {
         e.size |= static_cast<std::uint64_t>(u32(header.data() + 36)) << 32;
       }
       data_size = packed;
+      e.packed_size = packed;
+      e.attributes = u32(header.data() + 28);
+      e.windows_attributes = header[15] < 3;  // MS-DOS, OS/2, Windows
       e.encrypted = (flags & file_encrypted) != 0;
       e.directory = (flags & file_folder_mask) == file_folder_mask;
       if (e.directory) e.crc.reset();

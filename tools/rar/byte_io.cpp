@@ -51,21 +51,6 @@ bool memory_output::truncate(std::uint64_t offset) {
   return true;
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    if (put == 0) {
-      errno = EIO;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 file_output::file_output(int fd, std::size_t buffer_size) : fd_(fd), buffer_(buffer_size) {}
 
 bool file_output::write_through(const std::uint8_t* data, std::size_t n) {

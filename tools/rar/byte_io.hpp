@@ -98,7 +98,7 @@ private:
 };
 
 /// Writes all of `n` bytes to a descriptor, retrying short writes; false with errno set on failure.
-bool write_all(int fd, const std::uint8_t* data, std::size_t n);
+using api32::win32::write_all;
 /// A random name component for temporary files: 16 hex digits.
 std::string random_suffix();
 /// The text of an errno value.

@@ -27,7 +27,8 @@ std::vector<std::string> effective_arguments(const std::vector<std::string>& arg
 enum class overwrite_mode { ask, always, never };
 
 struct options {
-  char command = 0;  // 'x' extract with paths, 'a' add
+  char command = 0;  // 'x' extract with paths, 'a' add, 'l' list
+  char listing = 0;  // l: 'l' a table, 't' technical (one field a line), 'b' bare names
   bool recurse = false;
   overwrite_mode overwrite = overwrite_mode::ask;
   int priority = 0;        // -ri<n>: 0 (default) to 15

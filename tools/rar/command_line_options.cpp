@@ -63,9 +63,13 @@ std::variant<options, usage_error> parse_options(const std::vector<std::string>&
       positional.push_back(arg);
     }
   }
-  if (positional.empty()) return usage_error{"no command given (x extracts, a adds)"};
+  if (positional.empty()) return usage_error{"no command given (x extracts, a adds, l, lt, lb list)"};
   const std::string command = api32::text::lower(positional.front());
-  if (command != "x" && command != "a") return usage_error{"unknown command " + positional.front()};
+  if (command == "l" || command == "lt" || command == "lb") {
+    opt.listing = command.size() == 1 ? 'l' : command[1];
+  } else if (command != "x" && command != "a") {
+    return usage_error{"unknown command " + positional.front()};
+  }
   opt.command = command[0];
   if (positional.size() < 2 || positional[1].empty()) return usage_error{"no archive named"};
   opt.archive = positional[1];

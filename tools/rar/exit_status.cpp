@@ -41,6 +41,7 @@ void status::report(exit_code code, std::string_view message) {
     std::string line = "rar: " + printable(message) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
   }
+  if (on_message) on_message(printable(message));
   if (severity(code) > severity(code_)) code_ = code;
 }
 

@@ -1,6 +1,7 @@
 // exit_status.hpp - the archiver's exit codes and the one-line messages it writes to stderr.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,8 @@ public:
   void report(exit_code code, std::string_view message);
   exit_code code() const { return code_; }
   int exit_value() const { return static_cast<int>(code_); }
+  /// Also receives every message (quiet or not); empty = none. For callers that keep what was said.
+  std::function<void(const std::string&)> on_message;
 
 private:
   exit_code code_ = exit_code::success;

@@ -2,6 +2,7 @@
 //
 //   rar.exe x [-r] [-o+|-o-|-y] [-ri<n>[:<ms>]] [-ap<path>] <archive> [<masks>...] [<destination>\]
 //   rar.exe a [-r] [-ri<n>[:<ms>]] [-ap<path>] <archive> [<masks>...]
+//   rar.exe l|lt|lb <archive>
 #include <clocale>
 #include <cstdlib>
 #include <string>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   const auto& opt = std::get<rartool::options>(parsed);
   if (opt.command == 'x') {
     rartool::run_extract(opt, st);
+  } else if (opt.command == 'l') {
+    rartool::run_list(opt, st);
   } else {
     rartool::run_add(opt, st);
   }
