@@ -14,13 +14,11 @@ max_len_of() {
   esac
 }
 
-# Configures (once) and builds the fuzz targets with clang: sanitizers and fuzzer coverage everywhere. The
-# desktop is part of the build, so that `build_fuzz_targets all` compiles every target of the library and its
-# programs with clang as well.
+# Configures (once) and builds the fuzz targets with clang: sanitizers and fuzzer coverage everywhere.
 build_fuzz_targets() {
   if [ ! -f "$fuzz_build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$fuzz_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAPI32_FUZZ=ON \
-      -DAPI32_SANITIZE=ON -DAPI32_BUILD_DESKTOP=ON -DAPI32_BUILD_TESTS=OFF -DAPI32_BUILD_BENCH=OFF >/dev/null
+      -DAPI32_SANITIZE=ON -DAPI32_BUILD_DESKTOP=OFF -DAPI32_BUILD_TESTS=OFF -DAPI32_BUILD_BENCH=OFF >/dev/null
   fi
   if ! cmake --build "$fuzz_build" --target "$@" -j "${JOBS:-2}" >"$fuzz_build/build.log" 2>&1; then
     grep -E "error|Error" "$fuzz_build/build.log" | head -20 >&2
