@@ -76,9 +76,10 @@ TEST_F(ZipProgress, ExtractionReportsTotalsGrowingCountsAndTheEndAtMostFiveTimes
     EXPECT_GE(reports[i].report.entries_done, reports[i - 1].report.entries_done);
     EXPECT_GE(reports[i].report.bytes_done, reports[i - 1].report.bytes_done);
     EXPECT_EQ(reports[i].report.finished, i + 1 == reports.size());
-    // only the last report may follow the one before sooner than the interval
+    // only the last report may follow the one before sooner than the interval; the listener stamps a report
+    // when it runs, a little after the library read its clock, so a busy machine may shift a stamp a little
     if (i + 1 < reports.size()) {
-      EXPECT_GE(reports[i].at - reports[i - 1].at, api32::host::progress_interval);
+      EXPECT_GE(reports[i].at - reports[i - 1].at + std::chrono::milliseconds(50), api32::host::progress_interval);
     }
   }
   EXPECT_LE(reports.size(), static_cast<std::size_t>(elapsed / api32::host::progress_interval) + 2);
