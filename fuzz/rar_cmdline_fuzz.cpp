@@ -18,7 +18,10 @@
 namespace {
 
 void check_options(const rartool::options& opt) {
-  if (opt.command != 'x' && opt.command != 'a') api32::fuzz::fail("a command other than x or a was accepted");
+  if (opt.command != 'x' && opt.command != 'a' && opt.command != 'l')
+    api32::fuzz::fail("a command other than x, a or l was accepted");
+  const bool listing_form_known = opt.listing == 'l' || opt.listing == 't' || opt.listing == 'b';
+  if ((opt.command == 'l') != listing_form_known) api32::fuzz::fail("a listing form without l, or l without one");
   if (opt.archive.empty()) api32::fuzz::fail("an empty archive name was accepted");
   if (opt.masks.empty()) api32::fuzz::fail("no mask (\"*\" expected)");
   if (opt.priority < 0 || opt.priority > 15 || opt.sleep_ms < 0 || opt.sleep_ms > 1000)
