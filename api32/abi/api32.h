@@ -186,8 +186,7 @@ API32_EXPORT void api32_set_extraction_limit(uint64_t bytes);
  * entry's name and the reason ("a symbolic link is in the way (Addon)", "its data overlap another entry's (a
  * zip bomb)", "not enough space: ...", "CRC mismatch", ...), UTF-8 texts valid during the call; `user` is
  * passed back. NULL removes the callback. Called on the thread that runs the extraction. */
-typedef void (*api32_skipped_entry_callback)(const char* archive, const char* entry, const char* reason,
-                                             void* user);
+typedef void (*api32_skipped_entry_callback)(const char* archive, const char* entry, const char* reason, void* user);
 API32_EXPORT void api32_set_extraction_report(api32_skipped_entry_callback callback, void* user);
 
 /* Function services of the host. tr2 (the window titles' translation): the callback writes the translation of
